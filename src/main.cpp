@@ -1,0 +1,26 @@
+#include "platform/SettingsFile.h"
+#include "platform/WindowPlacementStore.h"
+#include "shell/ui/ToolboxFrame.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("torvex"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Net + by Quorin"));
+    QApplication::setDesktopFileName(QStringLiteral("torvex"));
+
+    WindowPlacementStore placements(SettingsFile::standard());
+    WindowPlacementStore::setInstance(&placements);
+    int exitCode = 0;
+    {
+        ToolboxFrame frame(placements);
+        frame.closeOnTerminationSignals();
+        frame.open();
+        exitCode = QApplication::exec();
+    }
+    WindowPlacementStore::setInstance(nullptr);
+    placements.release();
+    return exitCode;
+}

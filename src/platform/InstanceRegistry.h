@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+
+// Process-wide marks of the tools that allow one window at a time (the Crawler,
+// the FTP client, the HTTP server, each Download worker), keyed by procedure name.
+// The check and the claim are one step, so two quick starts can never both win.
+namespace InstanceRegistry {
+
+// Claims the mark; false when it is already held.
+bool tryClaim(const QString &procedureName);
+void release(const QString &procedureName);
+bool isClaimed(const QString &procedureName);
+
+} // namespace InstanceRegistry

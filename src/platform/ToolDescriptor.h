@@ -1,0 +1,30 @@
+#pragma once
+
+#include "platform/ToolEngine.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+class QWidget;
+
+// What the frame needs to start a tool: its engine (moved to a thread of its own)
+// and its window (shown in the frame's MDI area). create() runs on the GUI thread
+// and connects the window to the engine; the engine is started after the window
+// has opened and stopped when the window closes.
+struct ToolParts
+{
+    std::unique_ptr<ToolEngine> engine;
+    QWidget *window = nullptr;
+};
+
+struct ToolDescriptor
+{
+    // Names the window's placement section; for single-instance tools also the
+    // instance mark. Empty: the window keeps no placement.
+    QString procedureName;
+    bool singleInstance = false;
+    std::function<ToolParts(const QStringList &arguments)> create;
+};

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "platform/SettingKeys.h"
+
+#include <QHash>
+#include <QString>
+
+#include <span>
+
+class SettingsFile;
+
+// The values of one tool window's keys, with the rules every tool shares:
+// - load(): only when the first key is present and not empty are all keys read,
+//   in table order; text is cut to its capacity, numbers and flags take the
+//   numeric value (0 for text that is not a number);
+// - save(): every key is written in table order, text clipped of trailing blanks,
+//   numbers and flags in decimal;
+// - process-wide keys live in one store per tool shared by all its windows;
+//   per-window keys live in this object.
+// Thread-safe: the shared store is guarded; one ToolSettings belongs to one engine.
+class ToolSettings
+{
+public:
+    // keys: the tool's span from SettingKeys. overrides: defaults that depend on
+    // the machine (the working directory, the home directory), by key name.
+    explicit ToolSettings(std::span<const SettingKey> keys, const QHash<QString, QString> &overrides = {});
+
+    // Applies the first-key rule; returns whether the keys were read.
+    bool load(const SettingsFile &file);
+    // Writes every key with its current value.
+    void save(SettingsFile &file) const;
+
+    QString text(const char *key) const;
+    qint32 number(const char *key) const;
+    bool flag(const char *key) const { return number(key) != 0; }
+
+    // Text is cut to the key's capacity.
+    void setText(const char *key, const QString &value);
+    void setNumber(const char *key, qint32 value);
+    void setFlag(const char *key, bool on) { setNumber(key, on ? 1 : 0); }
+
+private:
+    const SettingKey &spec(const char *key) const;
+    QString stored(const SettingKey &key) const;
+    void store(const SettingKey &key, const QString &value);
+
+    std::span<const SettingKey> m_keys;
+    QHash<QString, QString> m_perWindow;
+};

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QList>
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+class SettingsFile;
+
+// What a placement section holds, in dialog units.
+struct StoredPlacement
+{
+    enum class Maximized { Unknown, Yes, No };
+    Maximized maximized = Maximized::Unknown; // Unknown: neither "Yes" nor "No", nothing is applied
+    std::optional<QPoint> position;            // XPos/YPos, when XPos is not empty
+    std::optional<QSize> size;                 // Width/Height, when stored
+};
+
+// A window's state at close, in dialog units.
+struct WindowState
+{
+    bool minimized = false;
+    bool maximized = false;
+    QRect normalGeometry;
+    bool resizable = true;
+};
+
+// The window-placement store: one process-wide object created before the frame
+// opens and released after it closes. It owns the sector list of the section
+// __Dont_Touch_Me__ and reads and writes every window's placement section
+// (named after the window's procedure name). Thread-safe.
+class WindowPlacementStore
+{
+public:
+    // Loads the sector list.
+    explicit WindowPlacementStore(const SettingsFile &file);
+    // Releases the store if release() was not called.
+    ~WindowPlacementStore();
+
+    StoredPlacement stored(const QString &procedureName) const;
+    // A minimized window writes nothing; a maximized one only Maximize=Yes.
+    void save(const QString &procedureName, const WindowState &state);
+
+    // Writes the sector list back (Sectors=n, Sectors_1..Sectors_n).
+    void release();
+
+    // Each entry holds up to three fields.
+    QList<QStringList> sectors() const;
+
+    // The store that main() created, or nullptr (in engine tests).
+    static WindowPlacementStore *instance();
+    static void setInstance(WindowPlacementStore *store);
+
+private:
+    QString m_fileName;
+    QList<QStringList> m_sectors;
+    bool m_released = false;
+};
