@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QList>
+#include <QPair>
 #include <QString>
+#include <QStringList>
 
 // The Settings file: one INI text file (TORVEX.INI in the working directory)
 // holding the tools' keys, the windows' placement and the sector list.
@@ -33,8 +36,19 @@ public:
     bool write(const QString &section, const QString &key, const QString &value);
     bool writeNumber(const QString &section, const QString &key, qint64 value);
 
+    // Several keys of one section in one step: the file is read once, and the
+    // values are those of one moment (no write of another thread in between).
+    QStringList readMany(const QString &section, const QStringList &keys) const;
+    // Several keys of one section written in order as one atomic replacement
+    // of the file: either all of them are stored or none.
+    bool writeMany(const QString &section, const QList<QPair<QString, QString>> &entries);
+
     // The path in use: the existing file matched case-insensitively, or the given name.
     QString resolvedPath() const;
+
+    // The numeric rule of the file: a decimal number (a fraction counts by its
+    // whole part); any other text, or a number beyond 32 bits, gives 0.
+    static qint32 numericValue(const QString &text);
 
     static QString toolSection() { return QStringLiteral("Torvex Settings"); }
 

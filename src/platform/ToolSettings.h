@@ -27,8 +27,9 @@ public:
 
     // Applies the first-key rule; returns whether the keys were read.
     bool load(const SettingsFile &file);
-    // Writes every key with its current value.
-    void save(SettingsFile &file) const;
+    // Writes every key with its current value, as one replacement of the file;
+    // false when the file could not be written.
+    bool save(SettingsFile &file) const;
 
     QString text(const char *key) const;
     qint32 number(const char *key) const;
@@ -39,11 +40,17 @@ public:
     void setNumber(const char *key, qint32 value);
     void setFlag(const char *key, bool on) { setNumber(key, on ? 1 : 0); }
 
+    // For tests only: forgets what earlier windows left in the process-wide
+    // keys, so each test starts from the defaults.
+    static void resetSharedValues();
+
 private:
     const SettingKey &spec(const char *key) const;
+    QString normalised(const SettingKey &key, const QString &value) const;
     QString stored(const SettingKey &key) const;
     void store(const SettingKey &key, const QString &value);
 
     std::span<const SettingKey> m_keys;
-    QHash<QString, QString> m_perWindow;
+    QHash<QString, QString> m_defaults;  // by key name: the table's default or the override
+    QHash<QString, QString> m_perWindow; // the per-window keys' current values
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QMutex>
 #include <QPoint>
 #include <QRect>
 #include <QSize>
@@ -17,7 +18,7 @@ struct StoredPlacement
     enum class Maximized { Unknown, Yes, No };
     Maximized maximized = Maximized::Unknown; // Unknown: neither "Yes" nor "No", nothing is applied
     std::optional<QPoint> position;            // XPos/YPos, when XPos is not empty
-    std::optional<QSize> size;                 // Width/Height, when stored
+    std::optional<QSize> size;                 // Width/Height, when both are stored and positive
 };
 
 // A window's state at close, in dialog units.
@@ -43,9 +44,11 @@ public:
 
     StoredPlacement stored(const QString &procedureName) const;
     // A minimized window writes nothing; a maximized one only Maximize=Yes.
-    void save(const QString &procedureName, const WindowState &state);
+    // False when the file could not be written.
+    bool save(const QString &procedureName, const WindowState &state);
 
-    // Writes the sector list back (Sectors=n, Sectors_1..Sectors_n).
+    // Writes the sector list back (Sectors=n, Sectors_1..Sectors_n); a second
+    // call writes nothing.
     void release();
 
     // Each entry holds up to three fields.
@@ -55,7 +58,12 @@ public:
     static WindowPlacementStore *instance();
     static void setInstance(WindowPlacementStore *store);
 
+    // The list holds at most this many entries; a larger count in the file is
+    // taken as this many, so a damaged count cannot exhaust the memory.
+    static constexpr int MaxSectors = 9999;
+
 private:
+    mutable QMutex m_mutex;
     QString m_fileName;
     QList<QStringList> m_sectors;
     bool m_released = false;

@@ -1,0 +1,140 @@
+#include "platform/ToolSettings.h"
+
+#include "platform/SettingsFile.h"
+
+#include <QDebug>
+#include <QMutex>
+#include <QStringList>
+
+namespace {
+
+// The process-wide keys of every tool, by key name; a key that is absent still
+// holds its default.
+struct SharedValues
+{
+    QMutex lock;
+    QHash<QString, QString> values;
+};
+
+SharedValues &shared()
+{
+    static SharedValues store;
+    return store;
+}
+
+QString nameOf(const SettingKey &key)
+{
+    return QString::fromLatin1(key.name);
+}
+
+} // namespace
+
+ToolSettings::ToolSettings(std::span<const SettingKey> keys, const QHash<QString, QString> &overrides)
+    : m_keys(keys)
+{
+    for (const SettingKey &key : m_keys) {
+        const QString name = nameOf(key);
+        const QString value = normalised(key, overrides.value(name, QString::fromLatin1(key.defaultValue)));
+        m_defaults.insert(name, value);
+        if (key.scope == KeyScope::PerWindow)
+            m_perWindow.insert(name, value);
+    }
+}
+
+void ToolSettings::resetSharedValues()
+{
+    QMutexLocker locker(&shared().lock);
+    shared().values.clear();
+}
+
+bool ToolSettings::load(const SettingsFile &file)
+{
+    if (m_keys.empty())
+        return false;
+    QStringList names;
+    for (const SettingKey &key : m_keys)
+        names.append(nameOf(key));
+    const QStringList values = file.readMany(SettingsFile::toolSection(), names);
+    if (values.constFirst().isEmpty())
+        return false;
+    for (std::size_t i = 0; i < m_keys.size(); ++i)
+        store(m_keys[i], values.at(qsizetype(i)));
+    return true;
+}
+
+bool ToolSettings::save(SettingsFile &file) const
+{
+    QList<QPair<QString, QString>> entries;
+    for (const SettingKey &key : m_keys)
+        entries.append({nameOf(key), stored(key)});
+    return file.writeMany(SettingsFile::toolSection(), entries);
+}
+
+QString ToolSettings::text(const char *key) const
+{
+    return stored(spec(key));
+}
+
+qint32 ToolSettings::number(const char *key) const
+{
+    return SettingsFile::numericValue(stored(spec(key)));
+}
+
+void ToolSettings::setText(const char *key, const QString &value)
+{
+    store(spec(key), value);
+}
+
+void ToolSettings::setNumber(const char *key, qint32 value)
+{
+    store(spec(key), QString::number(value));
+}
+
+const SettingKey &ToolSettings::spec(const char *key) const
+{
+    for (const SettingKey &candidate : m_keys) {
+        if (qstrcmp(candidate.name, key) == 0)
+            return candidate;
+    }
+    // A key of another tool is a mistake in the calling code; it reads as empty
+    // and takes no value rather than ending the program.
+    qWarning("ToolSettings: %s is not a key of this tool", key);
+    static const SettingKey unknown{"", KeyKind::Text, 0, KeyScope::PerWindow, ""};
+    return unknown;
+}
+
+QString ToolSettings::normalised(const SettingKey &key, const QString &value) const
+{
+    switch (key.kind) {
+    case KeyKind::Text:
+        return value.left(key.capacity);
+    case KeyKind::Integer:
+        return QString::number(SettingsFile::numericValue(value));
+    case KeyKind::Flag:
+        return SettingsFile::numericValue(value) != 0 ? QStringLiteral("1") : QStringLiteral("0");
+    }
+    return value;
+}
+
+QString ToolSettings::stored(const SettingKey &key) const
+{
+    const QString name = nameOf(key);
+    if (key.scope == KeyScope::PerWindow)
+        return m_perWindow.value(name);
+    QMutexLocker locker(&shared().lock);
+    const auto it = shared().values.constFind(name);
+    return it != shared().values.cend() ? *it : m_defaults.value(name);
+}
+
+void ToolSettings::store(const SettingKey &key, const QString &value)
+{
+    const QString name = nameOf(key);
+    if (name.isEmpty())
+        return;
+    if (key.scope == KeyScope::PerWindow) {
+        m_perWindow.insert(name, normalised(key, value));
+        return;
+    }
+    QMutexLocker locker(&shared().lock);
+    shared().values.insert(name, normalised(key, value));
+}
