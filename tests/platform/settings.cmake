@@ -1,0 +1,2 @@
+# The Settings file, the tools' keys and the window-placement store.
+add_torvex_test(tst_settingsfile SOURCES tst_settingsfile.cpp LIBS torvex_platform TIMEOUT 120)
