@@ -1,0 +1,21 @@
+#pragma once
+
+#include "platform/inet/FtpEntry.h"
+
+#include <QByteArray>
+#include <QDateTime>
+
+namespace inet::FtpListingParser {
+
+// The entries of an MLSD answer ("fact=value;...; name" lines). The entries for
+// the directory itself and its parent (types cdir and pdir) are left out.
+FtpEntries parseMlsd(const QByteArray &listing);
+
+// One "modify" fact (YYYYMMDDHHMMSS[.sss], UTC); invalid when malformed.
+QDateTime parseMlsdTime(QByteArrayView value);
+
+// The date column of a Unix-style LIST line ("Dec  8 17:24" or "Dec  8  2025"),
+// read as UTC. An entry without a year is dated within the year before now.
+QDateTime parseListTime(QByteArrayView text, const QDateTime &now);
+
+} // namespace inet::FtpListingParser

@@ -1,0 +1,268 @@
+#include "common/PyftpdlibPeer.h"
+#include "ftp/support/FtpTestTree.h"
+#include "platform/inet/CurlDriver.h"
+#include "platform/inet/FtpSession.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using inet::FtpEntries;
+using inet::FtpSession;
+
+Q_DECLARE_METATYPE(FtpSession::Listing)
+
+namespace {
+
+// One session on its own driver, with what it reported.
+struct Client
+{
+    inet::CurlDriver driver;
+    FtpSession session;
+    QList<int> statuses;
+    std::optional<int> openError;
+    std::optional<int> listError;
+    std::optional<int> downloadError;
+    FtpEntries entries;
+
+    Client(const PyftpdlibPeer &peer, const QString &user = {}, const QString &password = {})
+        : session(driver, inet::FtpLogin { peer.host(), peer.port(), user, password })
+    {
+        QObject::connect(&session, &FtpSession::status, [this](quintptr, int code) { statuses.append(code); });
+        QObject::connect(&session, &FtpSession::opened, [this](quintptr, int error) { openError = error; });
+        QObject::connect(&session, &FtpSession::listed, [this](quintptr, const FtpEntries &found, int error) {
+            entries = found;
+            listError = error;
+        });
+        QObject::connect(&session, &FtpSession::downloaded, [this](quintptr, int error) { downloadError = error; });
+    }
+
+    bool open()
+    {
+        session.open(1);
+        return QTest::qWaitFor([this] { return openError.has_value(); }, 10000) && *openError == 0;
+    }
+    bool list(const QString &path)
+    {
+        listError.reset();
+        session.list(path, 2);
+        return QTest::qWaitFor([this] { return listError.has_value(); }, 10000);
+    }
+    const inet::FtpEntry *find(const QString &name) const
+    {
+        for (const inet::FtpEntry &entry : entries) {
+            if (entry.name == name)
+                return &entry;
+        }
+        return nullptr;
+    }
+};
+
+} // namespace
+
+class TestFtpSession : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_root.isValid());
+        QVERIFY(FtpTestTree::makeMain(m_root.path()));
+        QVERIFY(QDir(m_root.path()).mkpath(QStringLiteral("prazan")));
+        QVERIFY2(m_mlsd.start(m_root.path(),
+                     { QStringLiteral("ivo"), QStringLiteral("tajna"), true, QStringLiteral("127.0.0.1") }),
+            qPrintable(m_mlsd.errorText()));
+        QVERIFY2(m_list.start(m_root.path(), { QString(), QString(), false, QStringLiteral("127.0.0.1") }),
+            qPrintable(m_list.errorText()));
+    }
+
+    // The login learns from the server's features whether it can list with MLSD.
+    void loginFindsTheListingCommand()
+    {
+        Client mlsd(m_mlsd, QStringLiteral("ivo"), QStringLiteral("tajna"));
+        QVERIFY(mlsd.open());
+        QVERIFY(mlsd.session.listsWithMlsd());
+        Client list(m_list);
+        QVERIFY(list.open());
+        QVERIFY(!list.session.listsWithMlsd());
+    }
+
+    void listingGivesKindsSizesAndDates_data()
+    {
+        QTest::addColumn<bool>("mlsdServer");
+        QTest::newRow("MLSD") << true;
+        QTest::newRow("LIST") << false;
+    }
+    void listingGivesKindsSizesAndDates()
+    {
+        QFETCH(bool, mlsdServer);
+        Client client(mlsdServer ? m_mlsd : m_list);
+        QVERIFY(client.open());
+        QVERIFY(client.list(QString()));
+        QCOMPARE(*client.listError, 0);
+        QStringList names;
+        for (const inet::FtpEntry &entry : std::as_const(client.entries))
+            names.append(entry.name);
+        names.sort();
+        QCOMPARE(names,
+            QStringList({ QStringLiteral("ReadMe.TXT"), QStringLiteral("empty.txt"), QStringLiteral("prazan"),
+                QStringLiteral("small.bin"), QStringLiteral("sub dir"), QStringLiteral("two.bin") }));
+        QVERIFY(client.find(QStringLiteral("sub dir"))->directory);
+        QVERIFY(!client.find(QStringLiteral("small.bin"))->directory);
+        QCOMPARE(client.find(QStringLiteral("small.bin"))->size, 500);
+        QCOMPARE(client.find(QStringLiteral("two.bin"))->size, 2048);
+        QCOMPARE(client.find(QStringLiteral("empty.txt"))->size, 0);
+        // LIST gives the time of day only for the last months, older entries the day.
+        const QDateTime old = client.find(QStringLiteral("small.bin"))->lastWrite;
+        QCOMPARE(mlsdServer ? old : old.addSecs(14 * 3600 + 7 * 60), FtpTestTree::smallFileTime());
+        const QDateTime recent = QFileInfo(m_root.filePath(QStringLiteral("two.bin"))).lastModified().toUTC();
+        const QDateTime listed = client.find(QStringLiteral("two.bin"))->lastWrite;
+        QCOMPARE(listed,
+            mlsdServer ? recent.addMSecs(-recent.time().msec())
+                       : recent.addSecs(-recent.time().second()).addMSecs(-recent.time().msec()));
+
+        QVERIFY(client.list(QStringLiteral("sub dir")));
+        QCOMPARE(*client.listError, 0);
+        QVERIFY(client.find(QStringLiteral("čćžšđ datoteka.txt")));
+        QCOMPARE(client.find(QStringLiteral("čćžšđ datoteka.txt"))->size, 1234);
+        QVERIFY(client.find(QStringLiteral("deeper"))->directory);
+    }
+
+    void emptyDirectoryListsNothing_data() { listingGivesKindsSizesAndDates_data(); }
+    void emptyDirectoryListsNothing()
+    {
+        QFETCH(bool, mlsdServer);
+        Client client(mlsdServer ? m_mlsd : m_list);
+        QVERIFY(client.open());
+        QVERIFY(client.list(QStringLiteral("prazan")));
+        QCOMPARE(*client.listError, 0);
+        QVERIFY(client.entries.isEmpty());
+    }
+
+    void missingDirectoryFails_data() { listingGivesKindsSizesAndDates_data(); }
+    void missingDirectoryFails()
+    {
+        QFETCH(bool, mlsdServer);
+        Client client(mlsdServer ? m_mlsd : m_list);
+        QVERIFY(client.open());
+        QVERIFY(client.list(QStringLiteral("nema ga")));
+        QVERIFY(*client.listError != 0);
+    }
+
+    // The listing after the login goes over the login's control connection: no new
+    // connection is reported for it.
+    void listingReusesTheLoginConnection()
+    {
+        Client client(m_mlsd);
+        QVERIFY(client.open());
+        QVERIFY(client.statuses.contains(20));
+        QVERIFY(client.statuses.contains(21));
+        QCOMPARE(client.statuses.first(), 60);
+        QCOMPARE(client.statuses.last(), 100);
+        client.statuses.clear();
+        QVERIFY(client.list(QString()));
+        QVERIFY(!client.statuses.contains(20));
+        QVERIFY(client.statuses.contains(30));
+        QVERIFY(client.statuses.contains(42));
+        QVERIFY(client.statuses.indexOf(40) < client.statuses.indexOf(41));
+        QCOMPARE(client.statuses.last(), 100);
+    }
+
+    void failedLoginsGiveTheirCodes_data()
+    {
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<bool>("reachable");
+        QTest::addColumn<int>("error");
+        QTest::newRow("wrong password") << QStringLiteral("ivo") << QStringLiteral("kriva") << true << 12015;
+        QTest::newRow("unknown user") << QStringLiteral("niko") << QStringLiteral("x") << true << 12015;
+        QTest::newRow("nobody listening") << QString() << QString() << false << 12029;
+    }
+    void failedLoginsGiveTheirCodes()
+    {
+        QFETCH(QString, user);
+        QFETCH(QString, password);
+        QFETCH(bool, reachable);
+        QFETCH(int, error);
+        inet::CurlDriver driver;
+        const quint16 port = reachable ? m_mlsd.port() : PeerProcess::freePort();
+        FtpSession session(driver, inet::FtpLogin { QStringLiteral("127.0.0.1"), port, user, password });
+        QSignalSpy opened(&session, &FtpSession::opened);
+        session.open(7);
+        QTRY_COMPARE_WITH_TIMEOUT(opened.size(), 1, 10000);
+        QCOMPARE(opened.first().at(0).value<quintptr>(), quintptr(7));
+        QCOMPARE(opened.first().at(1).toInt(), error);
+    }
+
+    void downloadIsByteIdentical_data()
+    {
+        QTest::addColumn<QString>("remote");
+        QTest::newRow("empty") << QStringLiteral("empty.txt");
+        QTest::newRow("500 bytes") << QStringLiteral("small.bin");
+        QTest::newRow("capitals") << QStringLiteral("ReadMe.TXT");
+        QTest::newRow("blanks and non-ASCII") << QStringLiteral("sub dir/čćžšđ datoteka.txt");
+    }
+    void downloadIsByteIdentical()
+    {
+        QFETCH(QString, remote);
+        QTemporaryDir target;
+        Client client(m_mlsd);
+        QVERIFY(client.open());
+        const QString local = target.filePath(QStringLiteral("kopija"));
+        client.session.download(remote, local, 3);
+        QTRY_VERIFY_WITH_TIMEOUT(client.downloadError.has_value(), 10000);
+        QCOMPARE(*client.downloadError, 0);
+        QCOMPARE(FtpTestTree::fileDigest(local), FtpTestTree::fileDigest(m_root.filePath(remote)));
+    }
+
+    // A failed download leaves an existing local file as it was and no partial file.
+    void failedDownloadKeepsTheLocalFile()
+    {
+        QTemporaryDir target;
+        const QString local = target.filePath(QStringLiteral("postoji.txt"));
+        QVERIFY(FtpTestTree::writeFile(local, "staro"));
+        Client client(m_mlsd);
+        QVERIFY(client.open());
+        client.session.download(QStringLiteral("nema.bin"), local, 3);
+        QTRY_VERIFY_WITH_TIMEOUT(client.downloadError.has_value(), 10000);
+        QVERIFY(*client.downloadError != 0);
+        QFile file(local);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("staro"));
+        QCOMPARE(
+            QDir(target.path()).entryList(QDir::Files | QDir::Hidden), QStringList { QStringLiteral("postoji.txt") });
+    }
+
+    void unwritableTargetFails()
+    {
+        Client client(m_mlsd);
+        QVERIFY(client.open());
+        client.session.download(QStringLiteral("small.bin"), QStringLiteral("/proc/nije/moguce"), 3);
+        QTRY_VERIFY_WITH_TIMEOUT(client.downloadError.has_value(), 10000);
+        QVERIFY(*client.downloadError != 0);
+    }
+
+    // A closed session says nothing more, even with a request under way.
+    void closeSilencesEveryRequest()
+    {
+        Client client(m_mlsd);
+        QVERIFY(client.open());
+        client.statuses.clear();
+        client.session.list(QString(), 2);
+        client.session.close();
+        QTest::qWait(500);
+        QVERIFY(!client.listError.has_value());
+        QCOMPARE(client.statuses, QList<int> { 60 });
+    }
+
+private:
+    QTemporaryDir m_root;
+    PyftpdlibPeer m_mlsd;
+    PyftpdlibPeer m_list;
+};
+
+QTEST_GUILESS_MAIN(TestFtpSession)
+#include "tst_ftpsession.moc"

@@ -1,0 +1,67 @@
+#include "ftp/support/FtpTestTree.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTimeZone>
+
+namespace FtpTestTree {
+
+QDateTime smallFileTime()
+{
+    return QDateTime(QDate(2024, 3, 5), QTime(14, 7), QTimeZone::utc());
+}
+
+QByteArray randomBytes(qint64 size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    const qint64 words = size / 4;
+    QRandomGenerator::global()->fillRange(reinterpret_cast<quint32 *>(bytes.data()), words);
+    for (qint64 i = words * 4; i < size; ++i)
+        bytes[i] = char(QRandomGenerator::global()->bounded(256));
+    return bytes;
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray fileDigest(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    hash.addData(&file);
+    return hash.result().toHex();
+}
+
+bool makeMain(const QString &root, bool withBigFile)
+{
+    QDir dir(root);
+    bool ok = dir.mkpath(QStringLiteral("sub dir/deeper"));
+    ok = ok && writeFile(dir.filePath(QStringLiteral("empty.txt")), {});
+    ok = ok && writeFile(dir.filePath(QStringLiteral("small.bin")), randomBytes(500));
+    ok = ok && writeFile(dir.filePath(QStringLiteral("two.bin")), randomBytes(2048));
+    ok = ok && writeFile(dir.filePath(QStringLiteral("ReadMe.TXT")), "Citaj me.\r\n");
+    ok = ok && writeFile(dir.filePath(QStringLiteral("sub dir/čćžšđ datoteka.txt")), randomBytes(1234));
+    ok = ok && writeFile(dir.filePath(QStringLiteral("sub dir/paket.zip")), randomBytes(4096));
+    ok = ok && writeFile(dir.filePath(QStringLiteral("sub dir/deeper/inner.txt")), "unutra\n");
+    if (withBigFile)
+        ok = ok && writeFile(dir.filePath(QStringLiteral("big.bin")), randomBytes(BigFileSize));
+    QFile small(dir.filePath(QStringLiteral("small.bin")));
+    ok = ok && small.open(QIODevice::ReadWrite)
+        && small.setFileTime(smallFileTime(), QFileDevice::FileModificationTime);
+    return ok;
+}
+
+bool makeSecond(const QString &root)
+{
+    QDir dir(root);
+    return dir.mkpath(QStringLiteral("drugi dir")) && writeFile(dir.filePath(QStringLiteral("drugi.txt")), "drugi\n");
+}
+
+} // namespace FtpTestTree
