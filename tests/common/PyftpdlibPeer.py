@@ -1,4 +1,4 @@
-#!/ usr / bin / python3
+#!/usr/bin/python3
 """A pyftpdlib FTP server on a loopback port for the tests and benchmarks.
 
 Serves one directory to an anonymous user and, when given, to a user with a
@@ -35,11 +35,11 @@ def main():
         authorizer.add_user(args.user, args.password, args.root, perm="elr")
 
     class Handler(FTPHandler):
-#A rejected login is answered at once rather than after the default pause.
+        # A rejected login is answered at once rather than after the default pause.
         auth_failed_timeout = 0.05
 
         def ftp_USER(self, line):
-#Like most servers, any spelling of "anonymous" is the anonymous user.
+            # Like most servers, any spelling of "anonymous" is the anonymous user.
             if line.lower() == "anonymous":
                 line = "anonymous"
             return FTPHandler.ftp_USER(self, line)
