@@ -42,6 +42,11 @@ bool sameName(const QString &a, const QString &b)
     return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
+QString folded(const QString &name)
+{
+    return name.toCaseFolded();
+}
+
 } // namespace
 
 IniDocument IniDocument::parse(const QString &text)
@@ -66,52 +71,78 @@ std::optional<IniDocument::Range> IniDocument::findSection(const QString &sectio
         qsizetype end = i + 1;
         while (end < m_lines.size() && !sectionName(m_lines.at(end)))
             ++end;
-        return Range{i, end};
+        return Range { i, end };
     }
     return std::nullopt;
 }
 
-std::optional<qsizetype> IniDocument::findKey(const Range &range, const QString &key) const
+QHash<QString, qsizetype> IniDocument::keyLines(const Range &range) const
 {
+    QHash<QString, qsizetype> lines;
     for (qsizetype i = range.header + 1; i < range.end; ++i) {
         const auto name = keyName(m_lines.at(i));
-        if (name && sameName(*name, key))
-            return i;
+        if (name && !lines.contains(folded(*name)))
+            lines.insert(folded(*name), i);
     }
-    return std::nullopt;
+    return lines;
 }
 
 std::optional<QString> IniDocument::value(const QString &section, const QString &key) const
 {
+    return values(section, { key }).constFirst();
+}
+
+QList<std::optional<QString>> IniDocument::values(const QString &section, const QStringList &keys) const
+{
+    QList<std::optional<QString>> found(keys.size());
     const auto range = findSection(section);
     if (!range)
-        return std::nullopt;
-    const auto line = findKey(*range, key);
-    if (!line)
-        return std::nullopt;
-    const QString &text = m_lines.at(*line);
-    return withoutTrailingBlanks(text.mid(text.indexOf(u'=') + 1));
+        return found;
+    const QHash<QString, qsizetype> lines = keyLines(*range);
+    for (qsizetype i = 0; i < keys.size(); ++i) {
+        const auto line = lines.constFind(folded(keys.at(i)));
+        if (line == lines.cend())
+            continue;
+        const QString &text = m_lines.at(*line);
+        found[i] = withoutTrailingBlanks(text.mid(text.indexOf(u'=') + 1));
+    }
+    return found;
 }
 
 void IniDocument::setValue(const QString &section, const QString &key, const QString &value)
+{
+    setValues(section, { { key, value } });
+}
+
+void IniDocument::setValues(const QString &section, const QList<QPair<QString, QString>> &entries)
 {
     const auto range = findSection(section);
     if (!range) {
         if (!m_lines.isEmpty() && !m_lines.last().trimmed().isEmpty())
             m_lines.append(QString());
         m_lines.append(u'[' + section + u']');
-        m_lines.append(key + u'=' + value);
-        return;
     }
-    if (const auto line = findKey(*range, key)) {
-        QString &text = m_lines[*line];
-        text = text.left(text.indexOf(u'=') + 1) + value;
-        return;
+    const Range within = range.value_or(Range { m_lines.size() - 1, m_lines.size() });
+    QHash<QString, qsizetype> lines = keyLines(within);
+    QStringList added;
+    QHash<QString, qsizetype> addedIndex; // a key given twice in one batch is added once
+    for (const auto &[key, value] : entries) {
+        const QString name = folded(key);
+        if (const auto line = lines.constFind(name); line != lines.cend()) {
+            QString &text = m_lines[*line];
+            text = text.left(text.indexOf(u'=') + 1) + value;
+        } else if (const auto index = addedIndex.constFind(name); index != addedIndex.cend()) {
+            added[*index] = key + u'=' + value;
+        } else {
+            addedIndex.insert(name, added.size());
+            added.append(key + u'=' + value);
+        }
     }
-    qsizetype insertAt = range->end;
-    while (insertAt > range->header + 1 && m_lines.at(insertAt - 1).trimmed().isEmpty())
+    qsizetype insertAt = within.end;
+    while (insertAt > within.header + 1 && m_lines.at(insertAt - 1).trimmed().isEmpty())
         --insertAt;
-    m_lines.insert(insertAt, key + u'=' + value);
+    if (!added.isEmpty())
+        m_lines = m_lines.first(insertAt) + added + m_lines.sliced(insertAt);
 }
 
 QString IniDocument::toText() const

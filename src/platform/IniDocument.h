@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QHash>
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 
@@ -18,9 +21,13 @@ public:
     // The text after the first "=" of the key's line, without trailing blanks;
     // nullopt when the section or the key is missing.
     std::optional<QString> value(const QString &section, const QString &key) const;
+    // value() of each key, in one pass over the section.
+    QList<std::optional<QString>> values(const QString &section, const QStringList &keys) const;
     // Replaces the key's value in place, or adds the key after the last
     // non-blank line of its section, or adds the section at the end.
     void setValue(const QString &section, const QString &key, const QString &value);
+    // setValue() of each entry in order, in one pass over the section.
+    void setValues(const QString &section, const QList<QPair<QString, QString>> &entries);
 
     // Every line ended by CRLF.
     QString toText() const;
@@ -29,11 +36,12 @@ private:
     struct Range
     {
         qsizetype header; // the section's "[...]" line
-        qsizetype end;    // one past its last line
+        qsizetype end; // one past its last line
     };
 
     std::optional<Range> findSection(const QString &section) const;
-    std::optional<qsizetype> findKey(const Range &range, const QString &key) const;
+    // The line of the first occurrence of each key of the section, by folded name.
+    QHash<QString, qsizetype> keyLines(const Range &range) const;
 
     QStringList m_lines;
 };

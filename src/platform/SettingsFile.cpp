@@ -121,7 +121,7 @@ void syncDirectory(const QString &dir)
 
 QString temporaryName(const QFileInfo &target)
 {
-    static std::atomic<unsigned> counter{0};
+    static std::atomic<unsigned> counter { 0 };
     return target.absolutePath() + u"/." + target.fileName() + u".tmp-" + QString::number(::getpid()) + u'-'
         + QString::number(counter++);
 }
@@ -136,7 +136,9 @@ bool replaceFile(const QString &path, const QString &text)
         target = QFileInfo(target.canonicalFilePath());
     mode_t mode = NewFileMode;
     if (target.exists()) {
-        struct stat st{};
+        struct stat st
+        {
+        };
         const QByteArray native = QFile::encodeName(target.absoluteFilePath());
         if (::stat(native.constData(), &st) != 0 || ::access(native.constData(), W_OK) != 0)
             return false;
@@ -162,8 +164,7 @@ bool replaceFile(const QString &path, const QString &text)
 
 SettingsFile::SettingsFile(const QString &fileName)
     : m_fileName(fileName)
-{
-}
+{ }
 
 SettingsFile SettingsFile::standard()
 {
@@ -178,18 +179,23 @@ QString SettingsFile::resolvedPath() const
 
 QString SettingsFile::read(const QString &section, const QString &key) const
 {
-    return readMany(section, {key}).constFirst();
+    return readMany(section, { key }).constFirst();
 }
 
 QStringList SettingsFile::readMany(const QString &section, const QStringList &keys) const
 {
     const QString sectionName = sectionOrKeyName(section);
-    QStringList values;
-    values.reserve(keys.size());
+    QStringList names;
+    names.reserve(keys.size());
+    for (const QString &key : keys)
+        names.append(sectionOrKeyName(key));
     QMutexLocker locker(&profileLock());
     const IniDocument document = load(resolve(m_fileName));
-    for (const QString &key : keys)
-        values.append(document.value(sectionName, sectionOrKeyName(key)).value_or(QString()).left(ValueLimit));
+    locker.unlock();
+    QStringList values;
+    values.reserve(keys.size());
+    for (const auto &value : document.values(sectionName, names))
+        values.append(value.value_or(QString()).left(ValueLimit));
     return values;
 }
 
@@ -215,7 +221,7 @@ qint32 SettingsFile::numericValue(const QString &text)
 
 bool SettingsFile::write(const QString &section, const QString &key, const QString &value)
 {
-    return writeMany(section, {{key, value}});
+    return writeMany(section, { { key, value } });
 }
 
 bool SettingsFile::writeNumber(const QString &section, const QString &key, qint64 value)
@@ -228,16 +234,19 @@ bool SettingsFile::writeMany(const QString &section, const QList<QPair<QString, 
     const QString sectionName = sectionOrKeyName(section);
     if (!isUsableName(sectionName, true))
         return false;
-    for (const auto &entry : entries) {
-        if (!isUsableName(sectionOrKeyName(entry.first), false))
+    QList<QPair<QString, QString>> stored;
+    stored.reserve(entries.size());
+    for (const auto &[key, value] : entries) {
+        const QString keyName = sectionOrKeyName(key);
+        if (!isUsableName(keyName, false))
             return false;
+        stored.append({ keyName, storableValue(value) });
     }
     QMutexLocker locker(&profileLock());
     const QString path = resolve(m_fileName);
     IniDocument document = load(path);
     const QString before = QFileInfo::exists(path) ? document.toText() : QString();
-    for (const auto &entry : entries)
-        document.setValue(sectionName, sectionOrKeyName(entry.first), storableValue(entry.second));
+    document.setValues(sectionName, stored);
     const QString after = document.toText();
     if (after == before && QFileInfo::exists(path))
         return true;

@@ -66,7 +66,7 @@ bool ToolSettings::save(SettingsFile &file) const
 {
     QList<QPair<QString, QString>> entries;
     for (const SettingKey &key : m_keys)
-        entries.append({nameOf(key), stored(key)});
+        entries.append({ nameOf(key), stored(key) });
     return file.writeMany(SettingsFile::toolSection(), entries);
 }
 
@@ -99,7 +99,7 @@ const SettingKey &ToolSettings::spec(const char *key) const
     // A key of another tool is a mistake in the calling code; it reads as empty
     // and takes no value rather than ending the program.
     qWarning("ToolSettings: %s is not a key of this tool", key);
-    static const SettingKey unknown{"", KeyKind::Text, 0, KeyScope::PerWindow, ""};
+    static const SettingKey unknown { "", KeyKind::Text, 0, KeyScope::PerWindow, "" };
     return unknown;
 }
 

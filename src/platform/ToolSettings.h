@@ -51,6 +51,6 @@ private:
     void store(const SettingKey &key, const QString &value);
 
     std::span<const SettingKey> m_keys;
-    QHash<QString, QString> m_defaults;  // by key name: the table's default or the override
+    QHash<QString, QString> m_defaults; // by key name: the table's default or the override
     QHash<QString, QString> m_perWindow; // the per-window keys' current values
 };

@@ -19,7 +19,7 @@ const QString No = QStringLiteral("No");
 constexpr int FieldsPerSector = 3;
 constexpr qsizetype FieldLimit = 100;
 
-std::atomic<WindowPlacementStore *> currentStore{nullptr};
+std::atomic<WindowPlacementStore *> currentStore { nullptr };
 
 QString sectorKey(qsizetype index)
 {
@@ -58,7 +58,7 @@ WindowPlacementStore::~WindowPlacementStore()
 StoredPlacement WindowPlacementStore::stored(const QString &procedureName) const
 {
     const SettingsFile settings(m_fileName);
-    const QStringList values = settings.readMany(procedureName, {MaximizeKey, XPosKey, YPosKey, WidthKey, HeightKey});
+    const QStringList values = settings.readMany(procedureName, { MaximizeKey, XPosKey, YPosKey, WidthKey, HeightKey });
     StoredPlacement placement;
     if (values.at(0).compare(Yes, Qt::CaseInsensitive) == 0)
         placement.maximized = StoredPlacement::Maximized::Yes;
@@ -79,13 +79,13 @@ bool WindowPlacementStore::save(const QString &procedureName, const WindowState 
 {
     if (state.minimized)
         return true;
-    QList<QPair<QString, QString>> entries{{MaximizeKey, state.maximized ? Yes : No}};
+    QList<QPair<QString, QString>> entries { { MaximizeKey, state.maximized ? Yes : No } };
     if (!state.maximized) {
-        entries.append({XPosKey, QString::number(state.normalGeometry.x())});
-        entries.append({YPosKey, QString::number(state.normalGeometry.y())});
+        entries.append({ XPosKey, QString::number(state.normalGeometry.x()) });
+        entries.append({ YPosKey, QString::number(state.normalGeometry.y()) });
         if (state.resizable) {
-            entries.append({HeightKey, QString::number(state.normalGeometry.height())});
-            entries.append({WidthKey, QString::number(state.normalGeometry.width())});
+            entries.append({ HeightKey, QString::number(state.normalGeometry.height()) });
+            entries.append({ WidthKey, QString::number(state.normalGeometry.width()) });
         }
     }
     SettingsFile settings(m_fileName);
@@ -98,9 +98,9 @@ void WindowPlacementStore::release()
     if (m_released)
         return;
     m_released = true;
-    QList<QPair<QString, QString>> entries{{SectorCountKey, QString::number(m_sectors.size())}};
+    QList<QPair<QString, QString>> entries { { SectorCountKey, QString::number(m_sectors.size()) } };
     for (qsizetype i = 0; i < m_sectors.size(); ++i)
-        entries.append({sectorKey(i + 1), m_sectors.at(i).join(u',')});
+        entries.append({ sectorKey(i + 1), m_sectors.at(i).join(u',') });
     SettingsFile settings(m_fileName);
     settings.writeMany(SectorSection, entries);
 }

@@ -17,8 +17,8 @@ struct StoredPlacement
 {
     enum class Maximized { Unknown, Yes, No };
     Maximized maximized = Maximized::Unknown; // Unknown: neither "Yes" nor "No", nothing is applied
-    std::optional<QPoint> position;            // XPos/YPos, when XPos is not empty
-    std::optional<QSize> size;                 // Width/Height, when both are stored and positive
+    std::optional<QPoint> position; // XPos/YPos, when XPos is not empty
+    std::optional<QSize> size; // Width/Height, when both are stored and positive
 };
 
 // A window's state at close, in dialog units.

@@ -31,7 +31,9 @@ QByteArray fileBytes(const QString &path)
 
 mode_t modeOf(const QString &path)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (::stat(QFile::encodeName(path).constData(), &st) != 0)
         return 0;
     return st.st_mode & 07777;
@@ -117,16 +119,18 @@ void TestSettingsFile::read_data()
     QTest::newRow("empty value") << QByteArray("[A]\r\nk=\r\n") << u"A"_s << u"k"_s << QString();
     QTest::newRow("comment is no key") << QByteArray("[A]\r\n;k=1\r\n") << u"A"_s << u";k"_s << QString();
     QTest::newRow("first of two keys") << QByteArray("[A]\r\nk=1\r\nK=2\r\n") << u"A"_s << u"k"_s << u"1"_s;
-    QTest::newRow("first of two sections") << QByteArray("[A]\r\nk=1\r\n[a]\r\nk=2\r\nj=3\r\n") << u"A"_s << u"j"_s
-                                           << QString();
+    QTest::newRow("first of two sections")
+        << QByteArray("[A]\r\nk=1\r\n[a]\r\nk=2\r\nj=3\r\n") << u"A"_s << u"j"_s << QString();
     QTest::newRow("key before any section") << QByteArray("k=1\r\n[A]\r\n") << u"A"_s << u"k"_s << QString();
     QTest::newRow("utf-8 letters") << QByteArray("[A]\r\nk=\xc4\x8d\xc4\x87\xc5\xbe\xc5\xa1\xc4\x91 "
                                                  "\xc4\x8c\xc4\x86\xc5\xbd\xc5\xa0\xc4\x90\r\n")
                                    << u"A"_s << u"k"_s << u"čćžšđ ČĆŽŠĐ"_s;
-    QTest::newRow("windows-1250 letters") << QByteArray("[A]\r\nk=\xe8\xe6\x9e\x9a\xf0 \xc8\xc6\x8e\x8a\xd0\r\n")
-                                          << u"A"_s << u"k"_s << u"čćžšđ ČĆŽŠĐ"_s;
-    QTest::newRow("windows-1250 section") << QByteArray("[Gra\xf0" "evina]\r\nk=\x8a" "uma\r\n") << u"GRAĐEVINA"_s
-                                          << u"k"_s << u"Šuma"_s;
+    QTest::newRow("windows-1250 letters")
+        << QByteArray("[A]\r\nk=\xe8\xe6\x9e\x9a\xf0 \xc8\xc6\x8e\x8a\xd0\r\n") << u"A"_s << u"k"_s << u"čćžšđ ČĆŽŠĐ"_s;
+    QTest::newRow("windows-1250 section") << QByteArray("[Gra\xf0"
+                                                        "evina]\r\nk=\x8a"
+                                                        "uma\r\n")
+                                          << u"GRAĐEVINA"_s << u"k"_s << u"Šuma"_s;
 }
 
 void TestSettingsFile::read()
@@ -151,40 +155,39 @@ void TestSettingsFile::write_data()
     QTest::newRow("in place, all else kept")
         << QByteArray("; top\r\n[A]\r\nk1=old\r\n; note\r\n\r\nk2=v2\r\n\r\n[B]\r\nk1=b\r\n") << u"A"_s << u"k1"_s
         << u"new value"_s << QByteArray("; top\r\n[A]\r\nk1=new value\r\n; note\r\n\r\nk2=v2\r\n\r\n[B]\r\nk1=b\r\n");
-    QTest::newRow("in place, other case") << QByteArray("[main]\r\nXPOS=1\r\n") << u"Main"_s << u"xpos"_s << u"2"_s
-                                          << QByteArray("[main]\r\nXPOS=2\r\n");
-    QTest::newRow("only the first of two keys") << QByteArray("[A]\r\nk=1\r\nk=2\r\n") << u"A"_s << u"k"_s << u"3"_s
-                                                << QByteArray("[A]\r\nk=3\r\nk=2\r\n");
+    QTest::newRow("in place, other case")
+        << QByteArray("[main]\r\nXPOS=1\r\n") << u"Main"_s << u"xpos"_s << u"2"_s << QByteArray("[main]\r\nXPOS=2\r\n");
+    QTest::newRow("only the first of two keys")
+        << QByteArray("[A]\r\nk=1\r\nk=2\r\n") << u"A"_s << u"k"_s << u"3"_s << QByteArray("[A]\r\nk=3\r\nk=2\r\n");
     QTest::newRow("in the first of two sections")
         << QByteArray("[A]\r\nk=1\r\n[B]\r\n[A]\r\nj=1\r\n") << u"A"_s << u"j"_s << u"2"_s
         << QByteArray("[A]\r\nk=1\r\nj=2\r\n[B]\r\n[A]\r\nj=1\r\n");
-    QTest::newRow("blanks before the equals kept") << QByteArray("[A]\r\nk = old\r\n") << u"A"_s << u"k"_s << u"new"_s
-                                                   << QByteArray("[A]\r\nk =new\r\n");
+    QTest::newRow("blanks before the equals kept")
+        << QByteArray("[A]\r\nk = old\r\n") << u"A"_s << u"k"_s << u"new"_s << QByteArray("[A]\r\nk =new\r\n");
     QTest::newRow("new key at the end of its section")
         << QByteArray("[A]\r\nk=1\r\n\r\n[B]\r\nx=1\r\n") << u"A"_s << u"n"_s << u"5"_s
         << QByteArray("[A]\r\nk=1\r\nn=5\r\n\r\n[B]\r\nx=1\r\n");
     QTest::newRow("new key in the last section") << QByteArray("[A]\r\nk=1\r\n[B]\r\nx=1\r\n") << u"B"_s << u"y"_s
                                                  << u"2"_s << QByteArray("[A]\r\nk=1\r\n[B]\r\nx=1\r\ny=2\r\n");
-    QTest::newRow("new key in an empty section") << QByteArray("[A]\r\n\r\n[B]\r\n") << u"A"_s << u"k"_s << u"1"_s
-                                                 << QByteArray("[A]\r\nk=1\r\n\r\n[B]\r\n");
-    QTest::newRow("new section at the end") << QByteArray("[A]\r\nk=1\r\n") << u"B"_s << u"x"_s << u"1"_s
-                                            << QByteArray("[A]\r\nk=1\r\n\r\n[B]\r\nx=1\r\n");
-    QTest::newRow("new section after a blank line")
-        << QByteArray("[A]\r\nk=1\r\n\r\n") << u"B"_s << u"x"_s << u"1"_s
-        << QByteArray("[A]\r\nk=1\r\n\r\n[B]\r\nx=1\r\n");
-    QTest::newRow("lf file written with crlf") << QByteArray("[A]\nk=1\n; c\n") << u"A"_s << u"k"_s << u"2"_s
-                                               << QByteArray("[A]\r\nk=2\r\n; c\r\n");
+    QTest::newRow("new key in an empty section")
+        << QByteArray("[A]\r\n\r\n[B]\r\n") << u"A"_s << u"k"_s << u"1"_s << QByteArray("[A]\r\nk=1\r\n\r\n[B]\r\n");
+    QTest::newRow("new section at the end")
+        << QByteArray("[A]\r\nk=1\r\n") << u"B"_s << u"x"_s << u"1"_s << QByteArray("[A]\r\nk=1\r\n\r\n[B]\r\nx=1\r\n");
+    QTest::newRow("new section after a blank line") << QByteArray("[A]\r\nk=1\r\n\r\n") << u"B"_s << u"x"_s << u"1"_s
+                                                    << QByteArray("[A]\r\nk=1\r\n\r\n[B]\r\nx=1\r\n");
+    QTest::newRow("lf file written with crlf")
+        << QByteArray("[A]\nk=1\n; c\n") << u"A"_s << u"k"_s << u"2"_s << QByteArray("[A]\r\nk=2\r\n; c\r\n");
     QTest::newRow("no final line end") << QByteArray("[A]\r\nk=1") << u"A"_s << u"j"_s << u"2"_s
                                        << QByteArray("[A]\r\nk=1\r\nj=2\r\n");
-    QTest::newRow("trailing blanks not stored") << QByteArray() << u"A"_s << u"k"_s << u"abc  \t "_s
-                                                << QByteArray("[A]\r\nk=abc\r\n");
-    QTest::newRow("leading blanks stored") << QByteArray() << u"A"_s << u"k"_s << u"  abc"_s
-                                           << QByteArray("[A]\r\nk=  abc\r\n");
+    QTest::newRow("trailing blanks not stored")
+        << QByteArray() << u"A"_s << u"k"_s << u"abc  \t "_s << QByteArray("[A]\r\nk=abc\r\n");
+    QTest::newRow("leading blanks stored")
+        << QByteArray() << u"A"_s << u"k"_s << u"  abc"_s << QByteArray("[A]\r\nk=  abc\r\n");
     QTest::newRow("names clipped") << QByteArray() << u"A  "_s << u"k  "_s << u"v"_s << QByteArray("[A]\r\nk=v\r\n");
     QTest::newRow("empty value") << QByteArray("[A]\r\nk=1\r\n") << u"A"_s << u"k"_s << QString()
                                  << QByteArray("[A]\r\nk=\r\n");
-    QTest::newRow("line breaks cannot add keys") << QByteArray() << u"A"_s << u"k"_s << u"a\r\nb=c\n[X]"_s
-                                                 << QByteArray("[A]\r\nk=a  b=c [X]\r\n");
+    QTest::newRow("line breaks cannot add keys")
+        << QByteArray() << u"A"_s << u"k"_s << u"a\r\nb=c\n[X]"_s << QByteArray("[A]\r\nk=a  b=c [X]\r\n");
     QTest::newRow("written as utf-8") << QByteArray("[A]\r\nk=\xe8\r\n") << u"A"_s << u"j"_s << u"Đ"_s
                                       << QByteArray("[A]\r\nk=\xc4\x8d\r\nj=\xc4\x90\r\n");
 }
@@ -201,7 +204,7 @@ void TestSettingsFile::write()
     SettingsFile settings(path());
     QVERIFY(settings.write(section, key, value));
     QCOMPARE(fileBytes(path()), after);
-    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList{FileName});
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList { FileName });
 }
 
 void TestSettingsFile::caseInsensitiveFileName()
@@ -213,7 +216,7 @@ void TestSettingsFile::caseInsensitiveFileName()
     QCOMPARE(upper.read(u"A"_s, u"k"_s), u"1"_s);
     SettingsFile mixed(m_dir->filePath(u"Torvex.INI"_s));
     QVERIFY(mixed.write(u"A"_s, u"j"_s, u"2"_s));
-    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList{u"torvex.ini"_s});
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList { u"torvex.ini"_s });
     QCOMPARE(fileBytes(lower), QByteArray("[A]\r\nk=1\r\nj=2\r\n"));
     QCOMPARE(upper.read(u"a"_s, u"J"_s), u"2"_s);
 }
@@ -227,7 +230,7 @@ void TestSettingsFile::windows1250Table()
             upperHalf.append(char(byte));
     }
     QProcess iconv;
-    iconv.start(u"iconv"_s, {u"-f"_s, u"WINDOWS-1250"_s, u"-t"_s, u"UTF-8"_s});
+    iconv.start(u"iconv"_s, { u"-f"_s, u"WINDOWS-1250"_s, u"-t"_s, u"UTF-8"_s });
     QVERIFY2(iconv.waitForStarted(), "iconv is needed as the reference converter");
     iconv.write(upperHalf);
     iconv.closeWriteChannel();
@@ -276,7 +279,7 @@ void TestSettingsFile::clipsNamesAndValues()
     const QString longValue = QString(1023, u'v') + u"beyond"_s;
     QVERIFY(settings.write(longSection, longKey, longValue));
     QCOMPARE(fileBytes(path()),
-             "[" + QByteArray(63, 's') + "]\r\n" + QByteArray(63, 'k') + "=" + QByteArray(1023, 'v') + "\r\n");
+        "[" + QByteArray(63, 's') + "]\r\n" + QByteArray(63, 'k') + "=" + QByteArray(1023, 'v') + "\r\n");
     QCOMPARE(settings.read(longSection, longKey), QString(1023, u'v'));
     QCOMPARE(settings.read(QString(63, u's'), QString(63, u'k')), QString(1023, u'v'));
     // A cut that ends in blanks leaves no trailing blank behind.
@@ -294,10 +297,10 @@ void TestSettingsFile::batchReadAndWrite()
 {
     putFile(path(), "[A]\r\nb=old\r\n");
     SettingsFile settings(path());
-    QVERIFY(settings.writeMany(u"A"_s, {{u"a"_s, u"1"_s}, {u"b"_s, u"2"_s}, {u"c"_s, u"3 "_s}}));
+    QVERIFY(settings.writeMany(u"A"_s, { { u"a"_s, u"1"_s }, { u"b"_s, u"2"_s }, { u"c"_s, u"3 "_s } }));
     QCOMPARE(fileBytes(path()), QByteArray("[A]\r\nb=2\r\na=1\r\nc=3\r\n"));
-    QCOMPARE(settings.readMany(u"a"_s, {u"c"_s, u"missing"_s, u"A"_s}), (QStringList{u"3"_s, QString(), u"1"_s}));
-    QVERIFY(!settings.writeMany(u"A"_s, {{u"ok"_s, u"1"_s}, {u"bad=key"_s, u"2"_s}}));
+    QCOMPARE(settings.readMany(u"a"_s, { u"c"_s, u"missing"_s, u"A"_s }), (QStringList { u"3"_s, QString(), u"1"_s }));
+    QVERIFY(!settings.writeMany(u"A"_s, { { u"ok"_s, u"1"_s }, { u"bad=key"_s, u"2"_s } }));
     QCOMPARE(settings.read(u"A"_s, u"ok"_s), QString());
 }
 
@@ -334,7 +337,7 @@ void TestSettingsFile::writeFailureIsReported()
 
     putFile(m_dir->filePath(u"plain"_s), "not a directory");
     QVERIFY(!SettingsFile(m_dir->filePath(u"plain/TORVEX.INI"_s)).write(u"A"_s, u"k"_s, u"v"_s));
-    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList{u"plain"_s});
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList { u"plain"_s });
 }
 
 void TestSettingsFile::unusableNamesAreRefused()
@@ -377,7 +380,7 @@ void TestSettingsFile::interruptedWriteNeverShows()
 {
     QList<QPair<QString, QString>> filler;
     for (int i = 0; i < FillerKeys; ++i)
-        filler.append({u"f"_s + QString::number(i), fillerValue(i)});
+        filler.append({ u"f"_s + QString::number(i), fillerValue(i) });
     SettingsFile settings(path());
     QVERIFY(settings.writeMany(u"Filler"_s, filler));
     QVERIFY(settings.write(u"Loop"_s, u"k"_s, u"old"_s));
@@ -388,7 +391,7 @@ void TestSettingsFile::interruptedWriteNeverShows()
     const QRegularExpression oldOrNew(u"^(old|new-\\d+)$"_s);
     for (int round = 0; round < 5; ++round) {
         QProcess child;
-        child.start(QCoreApplication::applicationFilePath(), {WriterArgument, path()});
+        child.start(QCoreApplication::applicationFilePath(), { WriterArgument, path() });
         QVERIFY(child.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(settings.read(u"Loop"_s, u"k"_s).startsWith(u"new-"), 10000);
         QTest::qWait(20 + 37 * round);

@@ -117,14 +117,16 @@ void TestToolSettings::keyTable()
 void TestToolSettings::toolSpansInTableOrder()
 {
     QCOMPARE(namesOf(SettingKeys::crawler()),
-             (QStringList{u"HTTPurl"_s, u"HTTPproxy"_s, u"HTTPiproxy"_s, u"Slike"_s, u"IEPrew"_s, u"IEgazi"_s}));
-    QCOMPARE(namesOf(SettingKeys::getter()), (QStringList{u"SHTTPurl"_s, u"SHTTPproxy"_s, u"SHTTPiproxy"_s, u"SHTTPlf"_s}));
+        (QStringList { u"HTTPurl"_s, u"HTTPproxy"_s, u"HTTPiproxy"_s, u"Slike"_s, u"IEPrew"_s, u"IEgazi"_s }));
+    QCOMPARE(namesOf(SettingKeys::getter()),
+        (QStringList { u"SHTTPurl"_s, u"SHTTPproxy"_s, u"SHTTPiproxy"_s, u"SHTTPlf"_s }));
     QCOMPARE(namesOf(SettingKeys::server()),
-             (QStringList{u"WShttpPath"_s, u"WShttpStr"_s, u"WShttpDel"_s, u"WShttpDir"_s, u"WShttpPort"_s}));
-    QCOMPARE(namesOf(SettingKeys::ftp()), (QStringList{u"FTPServer"_s, u"FTPUser"_s, u"FTPPassword"_s, u"FTPTimeOut"_s,
-                                                       u"FTPPut"_s, u"FTPSound"_s}));
-    QCOMPARE(namesOf(SettingKeys::all()), namesOf(SettingKeys::crawler()) + namesOf(SettingKeys::getter())
-                                              + namesOf(SettingKeys::server()) + namesOf(SettingKeys::ftp()));
+        (QStringList { u"WShttpPath"_s, u"WShttpStr"_s, u"WShttpDel"_s, u"WShttpDir"_s, u"WShttpPort"_s }));
+    QCOMPARE(namesOf(SettingKeys::ftp()),
+        (QStringList { u"FTPServer"_s, u"FTPUser"_s, u"FTPPassword"_s, u"FTPTimeOut"_s, u"FTPPut"_s, u"FTPSound"_s }));
+    QCOMPARE(namesOf(SettingKeys::all()),
+        namesOf(SettingKeys::crawler()) + namesOf(SettingKeys::getter()) + namesOf(SettingKeys::server())
+            + namesOf(SettingKeys::ftp()));
     QVERIFY(!SettingKeys::find(u"Nothing"_s));
 }
 
@@ -138,19 +140,17 @@ void TestToolSettings::firstKeyRule_data()
     QTest::addColumn<bool>("sound");
 
     QTest::newRow("no keys") << QByteArray() << false << u"ftp.gnu.org"_s << u"Anonymous"_s << 15000 << true;
-    QTest::newRow("first key missing, others present")
-        << QByteArray("FTPUser=joe\r\nFTPTimeOut=99\r\nFTPSound=0\r\n") << false << u"ftp.gnu.org"_s
-        << u"Anonymous"_s << 15000 << true;
-    QTest::newRow("first key empty, others present")
-        << QByteArray("FTPServer=\r\nFTPUser=joe\r\nFTPTimeOut=99\r\n") << false << u"ftp.gnu.org"_s
-        << u"Anonymous"_s << 15000 << true;
+    QTest::newRow("first key missing, others present") << QByteArray("FTPUser=joe\r\nFTPTimeOut=99\r\nFTPSound=0\r\n")
+                                                       << false << u"ftp.gnu.org"_s << u"Anonymous"_s << 15000 << true;
+    QTest::newRow("first key empty, others present") << QByteArray("FTPServer=\r\nFTPUser=joe\r\nFTPTimeOut=99\r\n")
+                                                     << false << u"ftp.gnu.org"_s << u"Anonymous"_s << 15000 << true;
     QTest::newRow("first key blank") << QByteArray("FTPServer=   \r\nFTPUser=joe\r\n") << false << u"ftp.gnu.org"_s
                                      << u"Anonymous"_s << 15000 << true;
     QTest::newRow("all present") << QByteArray("FTPServer=h\r\nFTPUser=joe\r\nFTPTimeOut=99\r\nFTPSound=0\r\n") << true
                                  << u"h"_s << u"joe"_s << 99 << false;
     QTest::newRow("later keys missing") << QByteArray("FTPServer=h\r\n") << true << u"h"_s << QString() << 0 << false;
-    QTest::newRow("time-out not a number") << QByteArray("ftpserver=h\r\nFTPTIMEOUT=soon\r\nFTPSound=1\r\n") << true
-                                           << u"h"_s << QString() << 0 << true;
+    QTest::newRow("time-out not a number")
+        << QByteArray("ftpserver=h\r\nFTPTIMEOUT=soon\r\nFTPSound=1\r\n") << true << u"h"_s << QString() << 0 << true;
 }
 
 void TestToolSettings::firstKeyRule()
@@ -193,7 +193,7 @@ void TestToolSettings::capacityCuts()
     const SettingKey *spec = SettingKeys::find(key);
     QVERIFY(spec);
     std::span<const SettingKey> tool;
-    for (auto keys : {SettingKeys::crawler(), SettingKeys::getter(), SettingKeys::server(), SettingKeys::ftp()}) {
+    for (auto keys : { SettingKeys::crawler(), SettingKeys::getter(), SettingKeys::server(), SettingKeys::ftp() }) {
         if (spec >= keys.data() && spec < keys.data() + keys.size())
             tool = keys;
     }
@@ -215,10 +215,9 @@ void TestToolSettings::capacityCuts()
 void TestToolSettings::flagsAndNumbersTakeTheNumericRule()
 {
     SettingsFile file(path());
-    QVERIFY(file.writeMany(SettingsFile::toolSection(), {{u"WShttpPath"_s, u"/srv/"_s},
-                                                         {u"WShttpDel"_s, u"  25"_s},
-                                                         {u"WShttpDir"_s, u"7"_s},
-                                                         {u"WShttpPort"_s, u"eighty"_s}}));
+    QVERIFY(file.writeMany(SettingsFile::toolSection(),
+        { { u"WShttpPath"_s, u"/srv/"_s }, { u"WShttpDel"_s, u"  25"_s }, { u"WShttpDir"_s, u"7"_s },
+            { u"WShttpPort"_s, u"eighty"_s } }));
     ToolSettings settings(SettingKeys::server());
     QVERIFY(settings.load(file));
     QCOMPARE(settings.number("WShttpDel"), 25);
@@ -238,9 +237,10 @@ void TestToolSettings::saveWritesEveryKeyInTableOrder()
     QVERIFY(file.write(u"Main"_s, u"XPos"_s, u"3"_s));
     const ToolSettings settings(SettingKeys::crawler());
     QVERIFY(settings.save(file));
-    QCOMPARE(fileBytes(path()), QByteArray("[Main]\r\nXPos=3\r\n\r\n[Torvex Settings]\r\n"
-                                           "HTTPurl=http://127.0.0.1\r\nHTTPproxy=localhost:8001\r\n"
-                                           "HTTPiproxy=0\r\nSlike=1\r\nIEPrew=1\r\nIEgazi=0\r\n"));
+    QCOMPARE(fileBytes(path()),
+        QByteArray("[Main]\r\nXPos=3\r\n\r\n[Torvex Settings]\r\n"
+                   "HTTPurl=http://127.0.0.1\r\nHTTPproxy=localhost:8001\r\n"
+                   "HTTPiproxy=0\r\nSlike=1\r\nIEPrew=1\r\nIEgazi=0\r\n"));
 }
 
 void TestToolSettings::saveClipsTrailingBlanks()
@@ -257,7 +257,7 @@ void TestToolSettings::saveClipsTrailingBlanks()
 void TestToolSettings::saveThenLoadRoundTrips()
 {
     SettingsFile file(path());
-    ToolSettings first(SettingKeys::ftp(), {{u"FTPPut"_s, u"/home/u/down"_s}});
+    ToolSettings first(SettingKeys::ftp(), { { u"FTPPut"_s, u"/home/u/down"_s } });
     first.setText("FTPServer", u"ftp.example.org"_s);
     first.setText("FTPPassword", u"pa ss"_s);
     first.setNumber("FTPTimeOut", 500);
@@ -265,7 +265,7 @@ void TestToolSettings::saveThenLoadRoundTrips()
     QVERIFY(first.save(file));
 
     ToolSettings::resetSharedValues();
-    ToolSettings second(SettingKeys::ftp(), {{u"FTPPut"_s, u"/elsewhere"_s}});
+    ToolSettings second(SettingKeys::ftp(), { { u"FTPPut"_s, u"/elsewhere"_s } });
     QVERIFY(second.load(file));
     QCOMPARE(second.text("FTPServer"), u"ftp.example.org"_s);
     QCOMPARE(second.text("FTPPassword"), u"pa ss"_s);
@@ -276,7 +276,7 @@ void TestToolSettings::saveThenLoadRoundTrips()
 
 void TestToolSettings::overridesReplaceMachineDefaults()
 {
-    ToolSettings settings(SettingKeys::server(), {{u"WShttpPath"_s, u"/home/u/public_html/"_s}});
+    ToolSettings settings(SettingKeys::server(), { { u"WShttpPath"_s, u"/home/u/public_html/"_s } });
     QCOMPARE(settings.text("WShttpPath"), u"/home/u/public_html/"_s);
     QCOMPARE(settings.number("WShttpPort"), 80);
     SettingsFile file(path());
@@ -308,7 +308,8 @@ void TestToolSettings::processWideKeysAreShared()
 void TestToolSettings::laterWindowSeesWhatEarlierLeft()
 {
     SettingsFile file(path());
-    QVERIFY(file.writeMany(SettingsFile::toolSection(), {{u"SHTTPurl"_s, u"http://a/"_s}, {u"SHTTPproxy"_s, u"p:1"_s}}));
+    QVERIFY(file.writeMany(
+        SettingsFile::toolSection(), { { u"SHTTPurl"_s, u"http://a/"_s }, { u"SHTTPproxy"_s, u"p:1"_s } }));
     ToolSettings first(SettingKeys::getter());
     QVERIFY(first.load(file));
     QVERIFY(file.write(SettingsFile::toolSection(), u"SHTTPurl"_s, QString()));
@@ -320,8 +321,8 @@ void TestToolSettings::laterWindowSeesWhatEarlierLeft()
 
 void TestToolSettings::perWindowKeysAreNotShared()
 {
-    ToolSettings first(SettingKeys::ftp(), {{u"FTPPut"_s, u"/one"_s}});
-    ToolSettings second(SettingKeys::ftp(), {{u"FTPPut"_s, u"/two"_s}});
+    ToolSettings first(SettingKeys::ftp(), { { u"FTPPut"_s, u"/one"_s } });
+    ToolSettings second(SettingKeys::ftp(), { { u"FTPPut"_s, u"/two"_s } });
     first.setText("FTPPut", u"/changed"_s);
     QCOMPARE(second.text("FTPPut"), u"/two"_s);
     ToolSettings crawler(SettingKeys::crawler());
