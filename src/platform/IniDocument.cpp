@@ -16,35 +16,35 @@ QString withoutTrailingBlanks(const QString &text)
 }
 
 // The section name of a "[name]" line, or nullopt for any other line.
-std::optional<QString> sectionName(const QString &line)
+std::optional<QStringView> sectionName(QStringView line)
 {
-    const QString trimmed = line.trimmed();
+    const QStringView trimmed = line.trimmed();
     if (!trimmed.startsWith(u'['))
         return std::nullopt;
     const qsizetype close = trimmed.indexOf(u']');
-    return trimmed.mid(1, close < 0 ? -1 : close - 1).trimmed();
+    return trimmed.sliced(1, (close < 0 ? trimmed.size() : close) - 1).trimmed();
 }
 
 // The key of a "key=value" line, or nullopt for comments and other lines.
-std::optional<QString> keyName(const QString &line)
+std::optional<QStringView> keyName(QStringView line)
 {
-    const QString trimmed = line.trimmed();
+    const QStringView trimmed = line.trimmed();
     if (trimmed.startsWith(u';') || trimmed.startsWith(u'['))
         return std::nullopt;
     const qsizetype equals = line.indexOf(u'=');
     if (equals < 0)
         return std::nullopt;
-    return line.left(equals).trimmed();
+    return line.first(equals).trimmed();
 }
 
-bool sameName(const QString &a, const QString &b)
+bool sameName(QStringView a, QStringView b)
 {
     return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
-QString folded(const QString &name)
+QString folded(QStringView name)
 {
-    return name.toCaseFolded();
+    return name.toString().toCaseFolded();
 }
 
 } // namespace
@@ -79,9 +79,9 @@ std::optional<IniDocument::Range> IniDocument::findSection(const QString &sectio
 QHash<QString, qsizetype> IniDocument::keyLines(const Range &range) const
 {
     QHash<QString, qsizetype> lines;
-    for (qsizetype i = range.header + 1; i < range.end; ++i) {
-        const auto name = keyName(m_lines.at(i));
-        if (name && !lines.contains(folded(*name)))
+    // Backwards, so that the first line of a key given twice is the one kept.
+    for (qsizetype i = range.end - 1; i > range.header; --i) {
+        if (const auto name = keyName(m_lines.at(i)))
             lines.insert(folded(*name), i);
     }
     return lines;
