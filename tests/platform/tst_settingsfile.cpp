@@ -125,6 +125,7 @@ void TestSettingsFile::read_data()
     QTest::newRow("utf-8 letters") << QByteArray("[A]\r\nk=\xc4\x8d\xc4\x87\xc5\xbe\xc5\xa1\xc4\x91 "
                                                  "\xc4\x8c\xc4\x86\xc5\xbd\xc5\xa0\xc4\x90\r\n")
                                    << u"A"_s << u"k"_s << u"čćžšđ ČĆŽŠĐ"_s;
+    QTest::newRow("utf-8 byte-order mark") << QByteArray("\xef\xbb\xbf[A]\r\nk=1\r\n") << u"A"_s << u"k"_s << u"1"_s;
     QTest::newRow("windows-1250 letters")
         << QByteArray("[A]\r\nk=\xe8\xe6\x9e\x9a\xf0 \xc8\xc6\x8e\x8a\xd0\r\n") << u"A"_s << u"k"_s << u"čćžšđ ČĆŽŠĐ"_s;
     QTest::newRow("windows-1250 section") << QByteArray("[Gra\xf0"
