@@ -88,11 +88,13 @@ QString resolve(const QString &fileName)
     return given.absoluteFilePath();
 }
 
-IniDocument load(const QString &path)
+// nullopt when the file exists but cannot be read: a write must then fail
+// rather than replace it with the one key it was given.
+std::optional<IniDocument> load(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return IniDocument::parse(QString());
+        return QFileInfo::exists(path) ? std::nullopt : std::optional(IniDocument::parse(QString()));
     return IniDocument::parse(decoded(file.readAll()));
 }
 
@@ -190,7 +192,7 @@ QStringList SettingsFile::readMany(const QString &section, const QStringList &ke
     for (const QString &key : keys)
         names.append(sectionOrKeyName(key));
     QMutexLocker locker(&profileLock());
-    const IniDocument document = load(resolve(m_fileName));
+    const IniDocument document = load(resolve(m_fileName)).value_or(IniDocument::parse(QString()));
     locker.unlock();
     QStringList values;
     values.reserve(keys.size());
@@ -244,11 +246,14 @@ bool SettingsFile::writeMany(const QString &section, const QList<QPair<QString, 
     }
     QMutexLocker locker(&profileLock());
     const QString path = resolve(m_fileName);
-    IniDocument document = load(path);
-    const QString before = QFileInfo::exists(path) ? document.toText() : QString();
-    document.setValues(sectionName, stored);
-    const QString after = document.toText();
-    if (after == before && QFileInfo::exists(path))
+    std::optional<IniDocument> document = load(path);
+    if (!document)
+        return false;
+    const bool exists = QFileInfo::exists(path);
+    const QString before = document->toText();
+    document->setValues(sectionName, stored);
+    const QString after = document->toText();
+    if (exists && after == before)
         return true;
     return replaceFile(path, after);
 }

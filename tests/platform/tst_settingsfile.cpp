@@ -336,6 +336,12 @@ void TestSettingsFile::writeFailureIsReported()
     QVERIFY(!missingDirectory.write(u"A"_s, u"k"_s, u"v"_s));
     QCOMPARE(missingDirectory.read(u"A"_s, u"k"_s), QString());
 
+    // Something that cannot be read is not replaced by a file of one key.
+    QVERIFY(QDir(m_dir->path()).mkdir(FileName));
+    QVERIFY(!SettingsFile(path()).write(u"A"_s, u"k"_s, u"v"_s));
+    QVERIFY(QFileInfo(path()).isDir());
+    QVERIFY(QDir(m_dir->path()).rmdir(FileName));
+
     putFile(m_dir->filePath(u"plain"_s), "not a directory");
     QVERIFY(!SettingsFile(m_dir->filePath(u"plain/TORVEX.INI"_s)).write(u"A"_s, u"k"_s, u"v"_s));
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList { u"plain"_s });
