@@ -76,16 +76,45 @@ std::optional<IniDocument::Range> IniDocument::findSection(const QString &sectio
     return std::nullopt;
 }
 
-QHash<QString, qsizetype> IniDocument::keyLines(const Range &range) const
+// Finds the first line of a key within a section: by a scan for a few keys, by
+// an index of the section's keys for many.
+class IniDocument::KeyFinder
 {
-    QHash<QString, qsizetype> lines;
-    // Backwards, so that the first line of a key given twice is the one kept.
-    for (qsizetype i = range.end - 1; i > range.header; --i) {
-        if (const auto name = keyName(m_lines.at(i)))
-            lines.insert(folded(*name), i);
+public:
+    KeyFinder(const QStringList &lines, Range range, qsizetype lookups)
+        : m_lines(lines)
+        , m_range(range)
+    {
+        constexpr qsizetype ScanLimit = 8;
+        if (lookups <= ScanLimit)
+            return;
+        m_index.emplace();
+        // Backwards, so that the first line of a key given twice is the one kept.
+        for (qsizetype i = range.end - 1; i > range.header; --i) {
+            if (const auto name = keyName(m_lines.at(i)))
+                m_index->insert(folded(*name), i);
+        }
     }
-    return lines;
-}
+
+    std::optional<qsizetype> find(const QString &key) const
+    {
+        if (m_index) {
+            const auto line = m_index->constFind(folded(key));
+            return line == m_index->cend() ? std::nullopt : std::optional(*line);
+        }
+        for (qsizetype i = m_range.header + 1; i < m_range.end; ++i) {
+            const auto name = keyName(m_lines.at(i));
+            if (name && sameName(*name, key))
+                return i;
+        }
+        return std::nullopt;
+    }
+
+private:
+    const QStringList &m_lines;
+    Range m_range;
+    std::optional<QHash<QString, qsizetype>> m_index;
+};
 
 std::optional<QString> IniDocument::value(const QString &section, const QString &key) const
 {
@@ -98,23 +127,22 @@ QList<std::optional<QString>> IniDocument::values(const QString &section, const 
     const auto range = findSection(section);
     if (!range)
         return found;
-    const QHash<QString, qsizetype> lines = keyLines(*range);
+    const KeyFinder finder(m_lines, *range, keys.size());
     for (qsizetype i = 0; i < keys.size(); ++i) {
-        const auto line = lines.constFind(folded(keys.at(i)));
-        if (line == lines.cend())
-            continue;
-        const QString &text = m_lines.at(*line);
-        found[i] = withoutTrailingBlanks(text.mid(text.indexOf(u'=') + 1));
+        if (const auto line = finder.find(keys.at(i))) {
+            const QString &text = m_lines.at(*line);
+            found[i] = withoutTrailingBlanks(text.mid(text.indexOf(u'=') + 1));
+        }
     }
     return found;
 }
 
-void IniDocument::setValue(const QString &section, const QString &key, const QString &value)
+bool IniDocument::setValue(const QString &section, const QString &key, const QString &value)
 {
-    setValues(section, { { key, value } });
+    return setValues(section, { { key, value } });
 }
 
-void IniDocument::setValues(const QString &section, const QList<QPair<QString, QString>> &entries)
+bool IniDocument::setValues(const QString &section, const QList<QPair<QString, QString>> &entries)
 {
     const auto range = findSection(section);
     if (!range) {
@@ -123,26 +151,36 @@ void IniDocument::setValues(const QString &section, const QList<QPair<QString, Q
         m_lines.append(u'[' + section + u']');
     }
     const Range within = range.value_or(Range { m_lines.size() - 1, m_lines.size() });
-    QHash<QString, qsizetype> lines = keyLines(within);
+    bool changed = !range;
     QStringList added;
-    QHash<QString, qsizetype> addedIndex; // a key given twice in one batch is added once
-    for (const auto &[key, value] : entries) {
-        const QString name = folded(key);
-        if (const auto line = lines.constFind(name); line != lines.cend()) {
-            QString &text = m_lines[*line];
-            text = text.left(text.indexOf(u'=') + 1) + value;
-        } else if (const auto index = addedIndex.constFind(name); index != addedIndex.cend()) {
-            added[*index] = key + u'=' + value;
-        } else {
-            addedIndex.insert(name, added.size());
-            added.append(key + u'=' + value);
+    QHash<QString, qsizetype> addedIndex;
+    {
+        const KeyFinder finder(m_lines, within, entries.size());
+        for (const auto &[key, value] : entries) {
+            if (const auto line = finder.find(key)) {
+                QString &text = m_lines[*line];
+                const QString replaced = text.left(text.indexOf(u'=') + 1) + value;
+                changed = changed || replaced != text;
+                text = replaced;
+                continue;
+            }
+            // A key given twice in one batch is added once, with its last value.
+            const QString name = folded(key);
+            if (const auto index = addedIndex.constFind(name); index != addedIndex.cend()) {
+                added[*index] = key + u'=' + value;
+            } else {
+                addedIndex.insert(name, added.size());
+                added.append(key + u'=' + value);
+            }
         }
     }
+    if (added.isEmpty())
+        return changed;
     qsizetype insertAt = within.end;
     while (insertAt > within.header + 1 && m_lines.at(insertAt - 1).trimmed().isEmpty())
         --insertAt;
-    if (!added.isEmpty())
-        m_lines = m_lines.first(insertAt) + added + m_lines.sliced(insertAt);
+    m_lines = m_lines.first(insertAt) + added + m_lines.sliced(insertAt);
+    return true;
 }
 
 QString IniDocument::toText() const

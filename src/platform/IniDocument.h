@@ -25,9 +25,10 @@ public:
     QList<std::optional<QString>> values(const QString &section, const QStringList &keys) const;
     // Replaces the key's value in place, or adds the key after the last
     // non-blank line of its section, or adds the section at the end.
-    void setValue(const QString &section, const QString &key, const QString &value);
+    // Returns whether the text changed.
+    bool setValue(const QString &section, const QString &key, const QString &value);
     // setValue() of each entry in order, in one pass over the section.
-    void setValues(const QString &section, const QList<QPair<QString, QString>> &entries);
+    bool setValues(const QString &section, const QList<QPair<QString, QString>> &entries);
 
     // Every line ended by CRLF.
     QString toText() const;
@@ -40,8 +41,7 @@ private:
     };
 
     std::optional<Range> findSection(const QString &section) const;
-    // The line of the first occurrence of each key of the section, by folded name.
-    QHash<QString, qsizetype> keyLines(const Range &range) const;
+    class KeyFinder;
 
     QStringList m_lines;
 };

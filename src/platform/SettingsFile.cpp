@@ -249,11 +249,7 @@ bool SettingsFile::writeMany(const QString &section, const QList<QPair<QString, 
     std::optional<IniDocument> document = load(path);
     if (!document)
         return false;
-    const bool exists = QFileInfo::exists(path);
-    const QString before = document->toText();
-    document->setValues(sectionName, stored);
-    const QString after = document->toText();
-    if (exists && after == before)
+    if (!document->setValues(sectionName, stored) && QFileInfo::exists(path))
         return true;
-    return replaceFile(path, after);
+    return replaceFile(path, document->toText());
 }
