@@ -1,0 +1,116 @@
+#pragma once
+
+#include "platform/inet/AsyncResult.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QPointer>
+
+#include <curl/curl.h>
+
+namespace inet {
+
+class CurlDriver;
+struct SessionSettings;
+
+// One opened URL of an asynchronous session. Notifications and completions are
+// emitted on the driver's thread, never from inside libcurl, so a receiver may
+// read, close or open other requests from its slot. The sequence:
+//  60 when the handle is created;
+//  10/11 around a name look-up (none when the name is cached);
+//  20/21 around a new connection (none when a kept-alive one is reused);
+//  30/31 around sending the request; 110 for each redirect followed;
+//  40/41 when the response headers arrive;
+//  100 once when the URL is open (result = handle()) or has failed (error);
+//  then for each read: 40/41 when it completes with data, and 100 with the
+//  bytes read (0 at the end of the body) or the error;
+//  50/51 once the body has ended and every byte of it has been read;
+//  70 from close(), the last notification.
+// Received data is buffered up to max(bufferLimit, what the reader asked for);
+// beyond that the transfer is paused until the next read.
+class InternetRequest : public QObject
+{
+    Q_OBJECT
+
+public:
+    ~InternetRequest() override;
+
+    quintptr context() const { return m_context; }
+    quintptr handle() const { return quintptr(this); }
+    bool isOpen() const { return m_openReported && !m_failed; }
+
+    // Asks for up to maximum bytes; completes with status 100 (AsyncResult with
+    // the data, or the error). One read at a time: a read issued while one is
+    // pending, or before the URL is open, is ignored and returns false.
+    bool read(qsizetype maximum);
+    // Ends the request at once: 70 is emitted from inside this call, and nothing
+    // after it. The object is deleted later.
+    void close();
+
+    void setBufferLimit(qsizetype bytes) { m_bufferLimit = bytes; }
+    // The HTTP status of the final response (0 before it, or for ftp).
+    long responseCode() const { return m_responseCode; }
+
+signals:
+    void status(quintptr context, int code);
+    void completed(quintptr context, const inet::AsyncResult &result);
+
+private:
+    friend class InternetSession;
+    InternetRequest(CurlDriver &driver, const SessionSettings &settings, const QString &url, quintptr context,
+                    QObject *parent);
+
+    enum class EventKind { Status, OpenDone, ReadDone };
+    struct Event
+    {
+        EventKind kind;
+        int code = 0;
+    };
+
+    void begin();
+    void post(EventKind kind, int code = 0);
+    void flush();
+    void onFinished(CURLcode result);
+    void failWith(int error);
+    void completeRead();
+    void reportOpen();
+    void checkEnd();
+    void resume();
+
+    static int onResolverStart(void *, void *, void *self);
+    static curl_socket_t onOpenSocket(void *self, curlsocktype purpose, struct curl_sockaddr *address);
+    static int onPrerequest(void *self, char *, char *, int, int);
+    static int onDebug(CURL *, curl_infotype type, char *, size_t, void *self);
+    static size_t onHeader(char *data, size_t size, size_t count, void *self);
+    static size_t onData(char *data, size_t size, size_t count, void *self);
+
+    CurlDriver &m_driver;
+    CURL *m_easy = nullptr;
+    struct curl_slist *m_headers = nullptr;
+    quintptr m_context = 0;
+    QByteArray m_url;
+    int m_setupError = 0;
+
+    QList<Event> m_events;
+    bool m_flushQueued = false;
+
+    QByteArray m_buffer;
+    qsizetype m_bufferLimit = 256 * 1024;
+    qsizetype m_readSize = 0; // of the pending read; 0: none pending
+    bool m_paused = false;
+
+    bool m_resolving = false;
+    bool m_connecting = false;
+    bool m_sending = false;
+    bool m_headersDone = false;
+    bool m_openReported = false;
+    bool m_openPosted = false;
+    bool m_finished = false;
+    bool m_failed = false;
+    bool m_endReported = false;
+    bool m_closed = false;
+    int m_error = 0;
+    long m_responseCode = 0;
+};
+
+} // namespace inet

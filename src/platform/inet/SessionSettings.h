@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+#include <chrono>
+
+namespace inet {
+
+// How a session reaches the Internet: the agent name it sends, and either a
+// direct connection (empty proxy) or a named HTTP proxy "host:port".
+struct SessionSettings
+{
+    QString agent;
+    QString proxy;
+    // Redirects followed per request before it fails with ErrorExtended.
+    int maxRedirects = 10;
+    // Limit for a new connection; zero keeps libcurl's own.
+    std::chrono::milliseconds connectTimeout{0};
+};
+
+} // namespace inet
