@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+// Turns a reference found on a page into an absolute URL and tells what kind of
+// URL it is.
+namespace LinkResolver {
+
+// http://, https:// and ftp:// references stand as written; "//host/x" takes the
+// page's scheme; "/x" starts at the page's server root; anything else is taken
+// relative to the page's directory.
+QString absolute(const QString &reference, const QString &pageUrl);
+bool isAbsolute(const QString &url);
+// What the duplicate check compares: the URL lower-cased.
+QString key(const QString &url);
+// A picture as the link scan sees it: the URL holds .gif, .bmp, .jpg, .jpeg, .ico or .pcx.
+bool isScannedPicture(const QString &url);
+// A picture as the dispatch sees it: the local file name holds .gif, .bmp, .jpg,
+// .jpeg, .ico, .wmf or .pcx.
+bool isDispatchedPicture(const QString &localFileName);
+// Inside the site: the URL holds the site's URL (both upper-cased). A URL with
+// no scheme counts as inside.
+bool isInside(const QString &url, const QString &site);
+
+} // namespace LinkResolver
