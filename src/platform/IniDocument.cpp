@@ -159,15 +159,18 @@ bool IniDocument::setValues(const QString &section, const QList<QPair<QString, Q
         for (const auto &[key, value] : entries) {
             if (const auto line = finder.find(key)) {
                 QString &text = m_lines[*line];
-                const QString replaced = text.left(text.indexOf(u'=') + 1) + value;
-                changed = changed || replaced != text;
-                text = replaced;
+                const qsizetype valueStart = text.indexOf(u'=') + 1;
+                if (withoutTrailingBlanks(text.mid(valueStart)) != value) {
+                    text = text.left(valueStart) + value;
+                    changed = true;
+                }
                 continue;
             }
             // A key given twice in one batch is added once, with its last value.
             const QString name = folded(key);
             if (const auto index = addedIndex.constFind(name); index != addedIndex.cend()) {
-                added[*index] = key + u'=' + value;
+                QString &text = added[*index];
+                text = text.left(text.indexOf(u'=') + 1) + value;
             } else {
                 addedIndex.insert(name, added.size());
                 added.append(key + u'=' + value);

@@ -7,13 +7,17 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMutex>
+#include <QSet>
 #include <QStringDecoder>
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -121,11 +125,36 @@ void syncDirectory(const QString &dir)
     }
 }
 
+QString temporaryPrefix(const QFileInfo &target)
+{
+    return u'.' + target.fileName() + u".tmp-"_s;
+}
+
 QString temporaryName(const QFileInfo &target)
 {
     static std::atomic<unsigned> counter { 0 };
-    return target.absolutePath() + u"/." + target.fileName() + u".tmp-" + QString::number(::getpid()) + u'-'
+    return target.absolutePath() + u'/' + temporaryPrefix(target) + QString::number(::getpid()) + u'-'
         + QString::number(counter++);
+}
+
+// A process killed in the middle of a write leaves its temporary file behind;
+// the first write of this process to a file removes those of processes that
+// no longer run. Called under the profile lock.
+void removeAbandonedTemporaries(const QFileInfo &target)
+{
+    static QSet<QString> swept;
+    if (swept.contains(target.absoluteFilePath()))
+        return;
+    swept.insert(target.absoluteFilePath());
+    const QString prefix = temporaryPrefix(target);
+    QDir dir = target.absoluteDir();
+    const QStringList entries = dir.entryList({ prefix + u'*' }, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &entry : entries) {
+        bool ok = false;
+        const pid_t pid = entry.sliced(prefix.size()).section(u'-', 0, 0).toInt(&ok);
+        if (ok && pid > 0 && pid != ::getpid() && ::kill(pid, 0) != 0 && errno == ESRCH)
+            dir.remove(entry);
+    }
 }
 
 // Writes the whole text to a temporary file beside the target, forces it to the
@@ -159,6 +188,7 @@ bool replaceFile(const QString &path, const QString &text)
         return false;
     }
     syncDirectory(target.absolutePath());
+    removeAbandonedTemporaries(target);
     return true;
 }
 

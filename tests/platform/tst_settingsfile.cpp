@@ -12,6 +12,7 @@ namespace {
 
 const QString FileName = u"TORVEX.INI"_s;
 const QString WriterArgument = u"--write-in-a-loop"_s;
+const QString SingleWriteArgument = u"--write-once"_s;
 constexpr int FillerKeys = 400;
 
 void putFile(const QString &path, const QByteArray &bytes)
@@ -178,6 +179,8 @@ void TestSettingsFile::write_data()
                                                     << QByteArray("[A]\r\nk=1\r\n\r\n[B]\r\nx=1\r\n");
     QTest::newRow("lf file written with crlf")
         << QByteArray("[A]\nk=1\n; c\n") << u"A"_s << u"k"_s << u"2"_s << QByteArray("[A]\r\nk=2\r\n; c\r\n");
+    QTest::newRow("same value leaves the file as it was")
+        << QByteArray("[A]\nk=1  \n") << u"A"_s << u"k"_s << u"1"_s << QByteArray("[A]\nk=1  \n");
     QTest::newRow("no final line end") << QByteArray("[A]\r\nk=1") << u"A"_s << u"j"_s << u"2"_s
                                        << QByteArray("[A]\r\nk=1\r\nj=2\r\n");
     QTest::newRow("trailing blanks not stored")
@@ -301,6 +304,8 @@ void TestSettingsFile::batchReadAndWrite()
     QVERIFY(settings.writeMany(u"A"_s, { { u"a"_s, u"1"_s }, { u"b"_s, u"2"_s }, { u"c"_s, u"3 "_s } }));
     QCOMPARE(fileBytes(path()), QByteArray("[A]\r\nb=2\r\na=1\r\nc=3\r\n"));
     QCOMPARE(settings.readMany(u"a"_s, { u"c"_s, u"missing"_s, u"A"_s }), (QStringList { u"3"_s, QString(), u"1"_s }));
+    QVERIFY(settings.writeMany(u"B"_s, { { u"x"_s, u"1"_s }, { u"X"_s, u"2"_s }, { u"b"_s, u"3"_s } }));
+    QCOMPARE(fileBytes(path()), QByteArray("[A]\r\nb=2\r\na=1\r\nc=3\r\n\r\n[B]\r\nx=2\r\nb=3\r\n"));
     QVERIFY(!settings.writeMany(u"A"_s, { { u"ok"_s, u"1"_s }, { u"bad=key"_s, u"2"_s } }));
     QCOMPARE(settings.read(u"A"_s, u"ok"_s), QString());
 }
@@ -414,6 +419,14 @@ void TestSettingsFile::interruptedWriteNeverShows()
             QCOMPARE(values.at(i), fillerValue(i));
         QVERIFY(fileBytes(path()).endsWith(QByteArray("k=" + value.toUtf8() + "\r\n")));
     }
+
+    // The next process to write sweeps away what the killed writers left.
+    QProcess next;
+    next.start(QCoreApplication::applicationFilePath(), { SingleWriteArgument, path() });
+    QVERIFY(next.waitForFinished());
+    QCOMPARE(next.exitCode(), 0);
+    QCOMPARE(settings.read(u"Loop"_s, u"k"_s), u"last"_s);
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList { FileName });
 }
 
 int main(int argc, char **argv)
@@ -421,6 +434,8 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     if (argc == 3 && QString::fromLocal8Bit(argv[1]) == WriterArgument)
         return writeInALoop(QString::fromLocal8Bit(argv[2]));
+    if (argc == 3 && QString::fromLocal8Bit(argv[1]) == SingleWriteArgument)
+        return SettingsFile(QString::fromLocal8Bit(argv[2])).write(u"Loop"_s, u"k"_s, u"last"_s) ? 0 : 1;
     TestSettingsFile test;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);
