@@ -31,8 +31,10 @@ public:
     // The numeric value of the stored text; text that is not a number gives 0.
     qint32 readNumber(const QString &section, const QString &key) const;
 
-    // The value is clipped of trailing blanks and limited to 1023 characters.
-    // Returns false when the file could not be written.
+    // The value is clipped of trailing blanks and limited to 1023 characters; a
+    // line break in it becomes a blank, so it can never pose as another key.
+    // Returns false when the file could not be written (also when it exists but
+    // cannot be read, and for an empty name, a key holding "=" or a section "]").
     bool write(const QString &section, const QString &key, const QString &value);
     bool writeNumber(const QString &section, const QString &key, qint64 value);
 
