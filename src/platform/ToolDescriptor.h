@@ -26,5 +26,8 @@ struct ToolDescriptor
     // instance mark. Empty: the window keeps no placement.
     QString procedureName;
     bool singleInstance = false;
+    // The window is shown on its own, outside the MDI area, and not modal (the
+    // message boxes); its engine is started and stopped like any other.
+    bool topLevel = false;
     std::function<ToolParts(const QStringList &arguments)> create;
 };
