@@ -53,6 +53,10 @@ void configureRequest(CURL *easy, const SessionSettings &settings, const QByteAr
     curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
     if (settings.connectTimeout.count() > 0)
         curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, long(settings.connectTimeout.count()));
+    if (settings.idleTimeout.count() > 0) {
+        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
+        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, long(qMax<qint64>(1, (settings.idleTimeout.count() + 999) / 1000)));
+    }
     // Every request is fetched anew from the origin, never from a cache on the way.
     *headers = curl_slist_append(nullptr, "Pragma: no-cache");
     *headers = curl_slist_append(*headers, "Cache-Control: no-cache");

@@ -1,10 +1,11 @@
 #pragma once
 
 #include "platform/inet/AsyncResult.h"
+#include "platform/inet/HeaderBlock.h"
 
 #include <QByteArray>
 #include <QObject>
-#include <QPointer>
+#include <QList>
 
 #include <curl/curl.h>
 
@@ -60,7 +61,9 @@ private:
     InternetRequest(CurlDriver &driver, const SessionSettings &settings, const QString &url, quintptr context,
                     QObject *parent);
 
-    enum class EventKind { Status, OpenDone, ReadDone };
+    // Progress: look again whether the pending read can complete and whether
+    // the end of the body can be reported.
+    enum class EventKind { Status, OpenDone, Progress };
     struct Event
     {
         EventKind kind;
@@ -70,17 +73,18 @@ private:
     void begin();
     void post(EventKind kind, int code = 0);
     void flush();
+    bool deliver(const Event &event);
+    bool progress();
+    void noteSent();
+    void postOpen(int error);
     void onFinished(CURLcode result);
-    void failWith(int error);
-    void completeRead();
-    void reportOpen();
-    void checkEnd();
+    qsizetype available() const { return m_buffer.size() - m_offset; }
+    QByteArray take(qsizetype maximum);
     void resume();
 
     static int onResolverStart(void *, void *, void *self);
     static curl_socket_t onOpenSocket(void *self, curlsocktype purpose, struct curl_sockaddr *address);
     static int onPrerequest(void *self, char *, char *, int, int);
-    static int onDebug(CURL *, curl_infotype type, char *, size_t, void *self);
     static size_t onHeader(char *data, size_t size, size_t count, void *self);
     static size_t onData(char *data, size_t size, size_t count, void *self);
 
@@ -90,11 +94,13 @@ private:
     quintptr m_context = 0;
     QByteArray m_url;
     int m_setupError = 0;
+    HeaderBlock m_headerBlock;
 
     QList<Event> m_events;
     bool m_flushQueued = false;
 
     QByteArray m_buffer;
+    qsizetype m_offset = 0; // bytes of m_buffer already handed out
     qsizetype m_bufferLimit = 256 * 1024;
     qsizetype m_readSize = 0; // of the pending read; 0: none pending
     bool m_paused = false;
@@ -102,12 +108,13 @@ private:
     bool m_resolving = false;
     bool m_connecting = false;
     bool m_sending = false;
-    bool m_headersDone = false;
+    bool m_receivingHeaders = false;
     bool m_openReported = false;
     bool m_openPosted = false;
     bool m_finished = false;
-    bool m_failed = false;
+    bool m_failed = false; // the error has been delivered
     bool m_endReported = false;
+    bool m_endRead = false; // a read completed with 0 bytes at the end
     bool m_closed = false;
     int m_error = 0;
     long m_responseCode = 0;

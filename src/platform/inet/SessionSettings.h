@@ -16,6 +16,10 @@ struct SessionSettings
     int maxRedirects = 10;
     // Limit for a new connection; zero keeps libcurl's own.
     std::chrono::milliseconds connectTimeout{0};
+    // A transfer that brings nothing for this long fails with ErrorTimeout (whole
+    // seconds, at least one); zero: no limit. Leave it zero for transfers that a
+    // slow reader may hold paused.
+    std::chrono::milliseconds idleTimeout{0};
 };
 
 } // namespace inet

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/inet/HeaderBlock.h"
 #include "platform/inet/SessionSettings.h"
 
 #include <QByteArray>
@@ -35,8 +36,11 @@ public:
     void setBufferLimit(qsizetype bytes) { m_bufferLimit = bytes; }
 
 private:
-    bool wait(bool untilData);
-    void step();
+    // Drives the transfer until ready() holds, the transfer ends or stop() was called.
+    template<typename Ready>
+    void waitFor(Ready ready);
+    void reap();
+    qsizetype available() const { return m_buffer.size() - m_offset; }
     static size_t onHeader(char *data, size_t size, size_t count, void *self);
     static size_t onData(char *data, size_t size, size_t count, void *self);
 
@@ -49,6 +53,7 @@ private:
     qsizetype m_bufferLimit = 256 * 1024;
     bool m_paused = false;
     bool m_headersDone = false;
+    HeaderBlock m_headerBlock;
     bool m_finished = false;
     int m_error = 0;
     long m_responseCode = 0;

@@ -1,0 +1,142 @@
+#include "platform/inet/SyncRequest.h"
+
+#include "platform/inet/CurlDriver.h"
+#include "platform/inet/CurlSetup.h"
+#include "platform/inet/InetError.h"
+
+#include <cstring>
+
+namespace inet {
+
+namespace {
+
+// The longest a wait sleeps before it looks again at its own conditions.
+constexpr int PollMilliseconds = 1000;
+
+} // namespace
+
+SyncRequest::SyncRequest(const SessionSettings &settings)
+    : m_settings(settings)
+{
+    ensureCurlInitialised();
+    m_multi = curl_multi_init();
+}
+
+SyncRequest::~SyncRequest()
+{
+    if (m_easy) {
+        curl_multi_remove_handle(m_multi, m_easy);
+        curl_easy_cleanup(m_easy);
+    }
+    curl_multi_cleanup(m_multi);
+    curl_slist_free_all(m_headers);
+}
+
+bool SyncRequest::open(const QString &url)
+{
+    if (m_easy)
+        return false;
+    m_error = checkUrl(url);
+    if (m_error)
+        return false;
+    m_easy = curl_easy_init();
+    if (!m_easy || !m_multi) {
+        m_error = ErrorInternal;
+        return false;
+    }
+    configureRequest(m_easy, m_settings, url.trimmed().toUtf8(), &m_headers);
+    curl_easy_setopt(m_easy, CURLOPT_HEADERFUNCTION, &SyncRequest::onHeader);
+    curl_easy_setopt(m_easy, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(m_easy, CURLOPT_WRITEFUNCTION, &SyncRequest::onData);
+    curl_easy_setopt(m_easy, CURLOPT_WRITEDATA, this);
+    if (curl_multi_add_handle(m_multi, m_easy) != CURLM_OK) {
+        m_error = ErrorInternal;
+        return false;
+    }
+    waitFor([this] { return (m_headersDone && m_responseCode < 400) || available() > 0; });
+    return m_error == 0;
+}
+
+qint64 SyncRequest::read(char *into, qint64 maximum)
+{
+    if (!m_easy || maximum <= 0)
+        return m_error ? -1 : 0;
+    waitFor([this] { return available() > 0; });
+    const qsizetype count = qMin(qsizetype(maximum), available());
+    if (count == 0)
+        return m_error ? -1 : 0;
+    std::memcpy(into, m_buffer.constData() + m_offset, size_t(count));
+    m_offset += count;
+    if (m_offset == m_buffer.size()) {
+        m_buffer.resize(0);
+        m_offset = 0;
+    } else if (m_offset >= m_buffer.size() / 2) {
+        m_buffer.remove(0, m_offset);
+        m_offset = 0;
+    }
+    if (m_paused && available() < m_bufferLimit) {
+        m_paused = false;
+        curl_easy_pause(m_easy, CURLPAUSE_CONT);
+    }
+    return count;
+}
+
+void SyncRequest::stop()
+{
+    m_stopped = true;
+    curl_multi_wakeup(m_multi);
+}
+
+template<typename Ready>
+void SyncRequest::waitFor(Ready ready)
+{
+    while (!ready() && !m_finished) {
+        if (m_stopped) {
+            m_finished = true;
+            m_error = ErrorOperationCancelled;
+            return;
+        }
+        int running = 0;
+        curl_multi_perform(m_multi, &running);
+        reap();
+        if (ready() || m_finished)
+            return;
+        curl_multi_poll(m_multi, nullptr, 0, PollMilliseconds, nullptr);
+    }
+}
+
+void SyncRequest::reap()
+{
+    int queued = 0;
+    while (CURLMsg *message = curl_multi_info_read(m_multi, &queued)) {
+        if (message->msg != CURLMSG_DONE || message->easy_handle != m_easy)
+            continue;
+        m_finished = true;
+        m_error = transferError(m_easy, message->data.result);
+    }
+}
+
+size_t SyncRequest::onHeader(char *data, size_t size, size_t count, void *self)
+{
+    auto *request = static_cast<SyncRequest *>(self);
+    const size_t length = size * count;
+    if (request->m_headerBlock.line(request->m_easy, QByteArrayView(data, qsizetype(length)))
+        == HeaderBlock::Outcome::Final) {
+        request->m_headersDone = true;
+        curl_easy_getinfo(request->m_easy, CURLINFO_RESPONSE_CODE, &request->m_responseCode);
+    }
+    return length;
+}
+
+size_t SyncRequest::onData(char *data, size_t size, size_t count, void *self)
+{
+    auto *request = static_cast<SyncRequest *>(self);
+    if (request->available() >= request->m_bufferLimit) {
+        request->m_paused = true;
+        return CURL_WRITEFUNC_PAUSE;
+    }
+    request->m_buffer.append(data, qsizetype(size * count));
+    return size * count;
+}
+
+} // namespace inet

@@ -1,0 +1,2 @@
+add_torvex_test(tst_ineterror SOURCES inet/tst_ineterror.cpp LIBS torvex_inet TIMEOUT 60)
+add_torvex_test(tst_internetrequest SOURCES inet/tst_internetrequest.cpp LIBS torvex_inet TIMEOUT 120)
