@@ -10,6 +10,7 @@ struct DownloadJob
     QString url;
     QString localPath;
     QString proxy; // empty: a direct connection
+    bool hidden = false; // "sakrij download": the window stays hidden while it works
 };
 
 namespace DownloadWorkers {

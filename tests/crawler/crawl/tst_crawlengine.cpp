@@ -1,0 +1,349 @@
+#include "SiteGenerator.h"
+#include "TestWorkerStarter.h"
+#include "common/LighttpdPeer.h"
+#include "crawler/CrawlerEngine.h"
+#include "crawler/LinkResolver.h"
+#include "crawler/LocalNaming.h"
+#include "platform/ToolSettings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int CrawlLimitMs = 30000;
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+// The paths of the requests in a lighttpd access log, in order.
+QStringList requestedPaths(const QString &log)
+{
+    static const QRegularExpression request(QStringLiteral("\"GET ([^ ]+) HTTP"));
+    QStringList paths;
+    auto matches = request.globalMatch(log);
+    while (matches.hasNext())
+        paths.append(matches.next().captured(1));
+    return paths;
+}
+
+// lighttpd writes its access log in batches and all of it when it ends: the
+// requests are counted once the server has stopped.
+QStringList finalLog(LighttpdPeer &peer)
+{
+    peer.stop();
+    return requestedPaths(peer.accessLog());
+}
+
+// Two hosts: the site on 127.0.0.1 and another host on 127.0.0.2.
+struct Sites
+{
+    QTemporaryDir rootA;
+    QTemporaryDir rootB;
+    LighttpdPeer peerA;
+    LighttpdPeer peerB;
+    QString a; // http://127.0.0.1:port/
+    QString b;
+
+    bool start()
+    {
+        if (!peerA.start(rootA.path()) || !peerB.start(rootB.path(), QStringLiteral("127.0.0.2")))
+            return false;
+        a = peerA.baseUrl();
+        b = peerB.baseUrl();
+        return writeSite();
+    }
+
+    QString startUrl() const { return a + u"site/index.htm"_s; }
+
+    bool write(QTemporaryDir &root, const QString &path, const QString &text)
+    {
+        return SiteGenerator::writeFile(root.filePath(path), text.toUtf8());
+    }
+    bool picture(QTemporaryDir &root, const QString &path, int size)
+    {
+        return SiteGenerator::writeFile(root.filePath(path), SiteGenerator::bodyFor(path, size));
+    }
+
+    bool writeSite()
+    {
+        const QString index = uR"(<html><body background="img/bg.jpg">
+<a href=a.htm>a</a> <A HREF="sub/b.htm">b</A>
+<a href="/site/sub/deep/c.htm">c</a> <a href="%1site/abs.htm">abs</a>
+<img src="img/p1.gif"> <a href="find.cgi?a=1&b=x.y">upit</a>
+<a href="../x.htm">x</a> <a href="./y.htm">y</a> <a href=#top>vrh</a>
+<a href="mailto:ivo@h.hr">pošta</a> <a href='q.htm'>q</a>
+<a href="%2other/o1.htm">drugi</a> <img src="%2other/o.gif">
+<a href="/top.htm">vrh poslužitelja</a>
+</body></html>
+)"_s.arg(a, b);
+        const QString pageA = uR"(<html><body><a href="index.htm">natrag</a> <a href=sub/b.htm>b</a>
+<table><tr><td BACKGROUND=img/td.gif><img src="img/p1.gif"></td></tr></table></body></html>
+)"_s;
+        const QString pageB = uR"(<html><body><a href="deep/c.htm">c</a> <img src="/site/img/p2.gif">
+<a href="../a.htm">a</a> <a href="%1site/abs.htm">abs</a>
+<IMG SRC="Pic3.GIF"></body></html>
+)"_s.arg(a);
+        const QString pageC = uR"(<html><body><a href="%1other/o1.htm">drugi</a> <a href="/site/sub/deep/">mapa</a>
+</body></html>
+)"_s.arg(b);
+        const QString abs = uR"(<html><body><a href="%1SITE/A.HTM">a</a></body></html>
+)"_s.arg(a.toUpper());
+        const QString top = u"<html><body><a href=\"/site/never1.htm\">n</a></body></html>\r\n"_s;
+        const QString other = uR"(<html><body><a href="o2.htm">o2</a> <img src="o2.gif">
+<a href="%1site/never1.htm">n</a></body></html>
+)"_s.arg(a);
+        const QString plain = u"<html><body><p>Obična stranica.</p></body></html>\r\n"_s;
+        return write(rootA, u"site/index.htm"_s, index) && write(rootA, u"site/a.htm"_s, pageA)
+            && write(rootA, u"site/sub/b.htm"_s, pageB) && write(rootA, u"site/sub/deep/c.htm"_s, pageC)
+            && write(rootA, u"site/sub/deep/index.htm"_s, plain) && write(rootA, u"site/abs.htm"_s, abs)
+            && write(rootA, u"site/find.cgi"_s, plain) && write(rootA, u"top.htm"_s, top)
+            && write(rootA, u"site/never1.htm"_s, plain) && write(rootA, u"site/x.htm"_s, plain)
+            && write(rootA, u"x.htm"_s, plain) && write(rootA, u"site/y.htm"_s, plain)
+            && write(rootA, u"site/q.htm"_s, plain) && picture(rootA, u"site/img/bg.jpg"_s, 7000)
+            && picture(rootA, u"site/img/p1.gif"_s, 4097) && picture(rootA, u"site/img/td.gif"_s, 1)
+            && picture(rootA, u"site/img/p2.gif"_s, 70000) && picture(rootA, u"site/sub/Pic3.GIF"_s, 4096)
+            && write(rootB, u"other/o1.htm"_s, other) && picture(rootB, u"other/o.gif"_s, 3000)
+            && write(rootB, u"other/o2.htm"_s, plain) && picture(rootB, u"other/o2.gif"_s, 100);
+    }
+};
+
+// Same-site files: the server path, the file on the server, the local path under the host directory.
+struct Mirrored
+{
+    QString request;
+    QString served;
+    QString local;
+};
+
+const QList<Mirrored> &siteFiles()
+{
+    static const QList<Mirrored> files = {
+        { u"/site/index.htm"_s, u"site/index.htm"_s, u"site/index.htm"_s },
+        { u"/site/a.htm"_s, u"site/a.htm"_s, u"site/a.htm"_s },
+        { u"/site/sub/b.htm"_s, u"site/sub/b.htm"_s, u"site/sub/b.htm"_s },
+        { u"/site/sub/deep/c.htm"_s, u"site/sub/deep/c.htm"_s, u"site/sub/deep/c.htm"_s },
+        { u"/site/sub/deep/"_s, u"site/sub/deep/index.htm"_s, u"site/sub/deep/index.htm"_s },
+        { u"/site/abs.htm"_s, u"site/abs.htm"_s, u"site/abs.htm"_s },
+        { u"/site/find.cgi?a=1&b=x.y"_s, u"site/find.cgi"_s, u"site/findcgia1&bxy.htm"_s },
+        { u"/site/img/bg.jpg"_s, u"site/img/bg.jpg"_s, u"site/img/bg.jpg"_s },
+        { u"/site/img/p1.gif"_s, u"site/img/p1.gif"_s, u"site/img/p1.gif"_s },
+        { u"/site/img/td.gif"_s, u"site/img/td.gif"_s, u"site/img/td.gif"_s },
+        { u"/site/img/p2.gif"_s, u"site/img/p2.gif"_s, u"site/img/p2.gif"_s },
+        { u"/site/sub/Pic3.GIF"_s, u"site/sub/Pic3.GIF"_s, u"site/sub/pic3.gif"_s },
+    };
+    return files;
+}
+
+// One Crawler engine with its own Settings file and mirror root.
+struct Crawler
+{
+    QTemporaryDir work;
+    TestWorkerStarter starter;
+    std::unique_ptr<CrawlerEngine> engine;
+
+    explicit Crawler(const QString &root = QString())
+    {
+        engine = std::make_unique<CrawlerEngine>(
+            SettingsFile(work.filePath(u"TORVEX.INI"_s)), root.isEmpty() ? work.path() : root, &starter);
+        engine->setReadLimit(std::chrono::milliseconds(1500));
+        engine->start();
+    }
+    ~Crawler() { engine->stop(); }
+
+    QString root() const { return engine->localPathOf(u"http://x/"_s).chopped(u"x/index.htm"_s.size()); }
+
+    bool crawl(const QString &address, bool pictures, bool overwrite = false)
+    {
+        CrawlerEngine::Fields fields = engine->fields();
+        fields.address = address;
+        fields.pictures = pictures;
+        fields.overwrite = overwrite;
+        engine->setFields(fields);
+        QSignalSpy finished(engine.get(), &CrawlerEngine::crawlFinished);
+        engine->startCrawl();
+        return finished.wait(CrawlLimitMs) || finished.count() > 0;
+    }
+};
+
+QString hostDirectory(const QString &base)
+{
+    return LocalNaming::relativeDirectory(base);
+}
+
+} // namespace
+
+class TestCrawlEngine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { ToolSettings::resetSharedValues(); }
+    void mirrorsTheSite_data();
+    void mirrorsTheSite();
+    void secondStartFetchesOnlyTheStartPage();
+    void keptCopiesAreRescannedFromDisk();
+    void emptyQueueEndsAtOnce();
+};
+
+void TestCrawlEngine::mirrorsTheSite_data()
+{
+    QTest::addColumn<bool>("pictures");
+    QTest::newRow("pictures through the workers") << true;
+    QTest::newRow("pictures in the window") << false;
+}
+
+void TestCrawlEngine::mirrorsTheSite()
+{
+    QFETCH(bool, pictures);
+    Sites sites;
+    QVERIFY2(sites.start(), qPrintable(sites.peerA.errorText() + sites.peerB.errorText()));
+    Crawler crawler;
+    QVERIFY(crawler.crawl(sites.startUrl(), pictures));
+    CrawlerEngine &engine = *crawler.engine;
+    QCOMPARE(engine.status(), CrawlerEngine::doneText());
+    QCOMPARE(engine.state(), int(CrawlerEngine::Finished));
+
+    // Every same-site page and picture, byte-identical at its computed path.
+    const QString hostA = crawler.work.filePath(hostDirectory(sites.a));
+    for (const Mirrored &file : siteFiles()) {
+        const QString local = hostA + file.local;
+        QCOMPARE(engine.localPathOf(sites.a + file.request.mid(1)), local);
+        QVERIFY2(readAll(local) == readAll(sites.rootA.filePath(file.served)), qPrintable(local));
+    }
+
+    // Each fetched once; skipped links and pages linked only from outside pages never.
+    const QStringList logA = finalLog(sites.peerA);
+    const QStringList logB = finalLog(sites.peerB);
+    for (const Mirrored &file : siteFiles())
+        QVERIFY2(logA.count(file.request) == 1, qPrintable(file.request + u" in "_s + logA.join(u' ')));
+    QCOMPARE(logA.count(u"/top.htm"_s), 1);
+    QCOMPARE(logB.count(u"/other/o1.htm"_s), 1);
+    QCOMPARE(logB.count(u"/other/o.gif"_s), 1);
+    QCOMPARE(logA.size(), siteFiles().size() + 1);
+    QCOMPARE(logB.size(), 2);
+    QCOMPARE(readAll(crawler.work.filePath(hostDirectory(sites.b) + u"other/o1.htm"_s)),
+        readAll(sites.rootB.filePath(u"other/o1.htm"_s)));
+
+    // The other host's files and the page above the site come after the whole site.
+    const QStringList order = engine.requestedUrls();
+    QCOMPARE(order.size(), siteFiles().size() + 3);
+    QStringList last = order.mid(order.size() - 3);
+    last.sort();
+    QCOMPARE(last, (QStringList { sites.a + u"top.htm"_s, sites.b + u"other/o.gif"_s, sites.b + u"other/o1.htm"_s }));
+
+    // Pictures went through the workers only when the pictures flag was on.
+    QStringList handed;
+    for (const TestWorkerStarter::HandOver &handOver : crawler.starter.handOvers()) {
+        handed.append(handOver.job.url);
+        QCOMPARE(handOver.job.localPath, engine.localPathOf(handOver.job.url));
+        QVERIFY(handOver.job.proxy.isEmpty());
+    }
+    QCOMPARE(handed, engine.workerUrls());
+    if (pictures) {
+        QStringList expected;
+        for (const QString &url : order) {
+            if (LinkResolver::isDispatchedPicture(LocalNaming::fileName(url)))
+                expected.append(url);
+        }
+        QCOMPARE(expected.size(), 6);
+        handed.sort();
+        expected.sort();
+        QCOMPARE(handed, expected);
+    } else {
+        QVERIFY(handed.isEmpty());
+    }
+
+    // The list, its icons and the header agree with the disk.
+    qint64 total = 0;
+    const LocalFiles &files = engine.files();
+    QCOMPARE(files.size(), siteFiles().size() + 3);
+    for (const LocalFileRow &row : files.rows()) {
+        const QFileInfo info(row.path);
+        QVERIFY2(info.isFile() && info.size() > 0, qPrintable(row.path));
+        QCOMPARE(row.icon, int(LocalFileRow::Listed));
+        QCOMPARE(row.size, LocalFiles::sizeText(info.size()));
+        total += info.size();
+    }
+    QCOMPARE(engine.pageCounter(), engine.queue().size());
+    QCOMPARE(engine.header(), LocalFiles::header(engine.pageCounter(), engine.queue().size(), total));
+    QVERIFY(engine.errorRows().isEmpty());
+}
+
+void TestCrawlEngine::secondStartFetchesOnlyTheStartPage()
+{
+    Sites sites;
+    QVERIFY(sites.start());
+    Crawler crawler;
+    QVERIFY(crawler.crawl(sites.startUrl(), true, true));
+    const int counter = crawler.engine->pageCounter();
+    const int requests = int(crawler.engine->requestedUrls().size());
+
+    QVERIFY(crawler.crawl(sites.startUrl(), true, true));
+    QCOMPARE(crawler.engine->status(), CrawlerEngine::doneText());
+    QCOMPARE(crawler.engine->requestedUrls().mid(requests), QStringList { sites.startUrl() });
+    QCOMPARE(crawler.engine->pageCounter(), counter);
+    QCOMPARE(crawler.engine->files().size(), 1);
+    // The servers saw the first crawl and the start page once more.
+    const QStringList logA = finalLog(sites.peerA);
+    QCOMPARE(logA.size(), siteFiles().size() + 2);
+    QCOMPARE(logA.count(u"/site/index.htm"_s), 2);
+    QCOMPARE(finalLog(sites.peerB).size(), 2);
+}
+
+void TestCrawlEngine::keptCopiesAreRescannedFromDisk()
+{
+    Sites sites;
+    QVERIFY(sites.start());
+    QTemporaryDir mirror;
+    {
+        Crawler first(mirror.path());
+        QVERIFY(first.crawl(sites.startUrl(), false));
+    }
+    // An empty local copy is fetched again; a non-empty one is read from disk.
+    const QString emptied = mirror.filePath(hostDirectory(sites.a) + u"site/sub/b.htm"_s);
+    QFile(emptied).resize(0);
+
+    Crawler second(mirror.path());
+    QVERIFY(second.crawl(sites.startUrl(), false, false));
+    QStringList fetched = second.engine->requestedUrls();
+    fetched.sort();
+    QCOMPARE(fetched, (QStringList { sites.startUrl(), sites.a + u"site/sub/b.htm"_s }));
+    QCOMPARE(readAll(emptied), readAll(sites.rootA.filePath(u"site/sub/b.htm"_s)));
+    // Rescanned pages still queued everything the first crawl found.
+    QCOMPARE(second.engine->queue().size(), siteFiles().size() + 2);
+    QCOMPARE(second.engine->status(), CrawlerEngine::doneText());
+    const QStringList logA = finalLog(sites.peerA);
+    QCOMPARE(logA.size(), siteFiles().size() + 3);
+    QCOMPARE(logA.count(u"/site/index.htm"_s), 2);
+    QCOMPARE(logA.count(u"/site/sub/b.htm"_s), 2);
+    QCOMPARE(finalLog(sites.peerB).size(), 2);
+}
+
+void TestCrawlEngine::emptyQueueEndsAtOnce()
+{
+    QTemporaryDir root;
+    SiteGenerator::writeFile(root.filePath(u"solo.htm"_s), "<html><body>Bez poveznica.</body></html>");
+    LighttpdPeer peer;
+    QVERIFY2(peer.start(root.path()), qPrintable(peer.errorText()));
+    Crawler crawler;
+    QVERIFY(crawler.crawl(peer.baseUrl() + u"solo.htm"_s, true));
+    QCOMPARE(crawler.engine->status(), CrawlerEngine::doneText());
+    QCOMPARE(crawler.engine->pageCounter(), 0);
+    QCOMPARE(crawler.engine->files().size(), 1);
+    QCOMPARE(crawler.engine->files().row(0).icon, int(LocalFileRow::Listed));
+    QCOMPARE(crawler.engine->header(), LocalFiles::header(0, 0, 40));
+}
+
+QTEST_GUILESS_MAIN(TestCrawlEngine)
+#include "tst_crawlengine.moc"
