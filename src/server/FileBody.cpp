@@ -1,0 +1,57 @@
+#include "server/FileBody.h"
+
+#include <QFile>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+FileBody::~FileBody()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+bool FileBody::open(const QString &path)
+{
+    m_fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (m_fd < 0)
+        return false;
+    struct stat info
+    {
+    };
+    if (fstat(m_fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(m_fd);
+        m_fd = -1;
+        return false;
+    }
+    m_size = info.st_size;
+    m_left = m_size;
+    posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    return true;
+}
+
+bool FileBody::nextPiece(QByteArray &piece)
+{
+    // The length announced is the length sent: a file that grows is cut there,
+    // one that shrinks ends the answer early (the client sees it short).
+    if (m_fd < 0 || m_left <= 0)
+        return false;
+    if (piece.capacity() < PieceSize)
+        piece.reserve(PieceSize);
+    piece.resize(qMin<qint64>(PieceSize, m_left));
+    ssize_t count;
+    do {
+        count = ::read(m_fd, piece.data(), size_t(piece.size()));
+    } while (count < 0 && errno == EINTR);
+    if (count <= 0) {
+        m_failed = true;
+        piece.resize(0);
+        return false;
+    }
+    piece.resize(count);
+    m_left -= count;
+    return true;
+}

@@ -1,0 +1,108 @@
+#include "server/PathMapper.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStringList>
+
+namespace {
+
+// The entry of directory whose name equals name ignoring case; an exact match wins.
+QString findEntry(const QString &directory, const QString &name)
+{
+    if (QFileInfo::exists(directory + name))
+        return name;
+    const QStringList entries
+        = QDir(directory).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QString &entry : entries) {
+        if (entry.compare(name, Qt::CaseInsensitive) == 0)
+            return entry;
+    }
+    return {};
+}
+
+} // namespace
+
+PathMapper::PathMapper(const QString &servedDirectory)
+    : m_root(servedDirectory)
+{
+    if (!m_root.endsWith(u'/'))
+        m_root += u'/';
+    m_canonicalRoot = QFileInfo(m_root).canonicalFilePath();
+    if (m_canonicalRoot.isEmpty())
+        m_canonicalRoot = QDir::cleanPath(m_root);
+}
+
+bool PathMapper::inside(const QString &canonical) const
+{
+    if (canonical == m_canonicalRoot)
+        return true;
+    const QString prefix = m_canonicalRoot.endsWith(u'/') ? m_canonicalRoot : m_canonicalRoot + u'/';
+    return canonical.startsWith(prefix);
+}
+
+PathMapper::Result PathMapper::map(const QByteArray &requestPath) const
+{
+    Result result;
+    const QByteArray bytes = QByteArray::fromPercentEncoding(requestPath);
+    if (bytes.contains('\0'))
+        return result;
+    QString path = QString::fromUtf8(bytes);
+    path.replace(u'\\', u'/');
+    result.decodedPath = u'/' + path;
+    if (path.startsWith(u'/') || (path.size() >= 2 && path[1] == u':' && path[0].isLetter())) {
+        result.verdict = Verdict::Forbidden;
+        return result;
+    }
+    const QStringList names = path.split(u'/');
+    for (const QString &name : names) {
+        if (name == u"..") {
+            result.verdict = Verdict::Forbidden;
+            return result;
+        }
+    }
+
+    // Walk down from the served directory, taking each name as it is on disk.
+    QString local = m_root;
+    bool found = true;
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const QString &name = names[i];
+        if (name.isEmpty() || name == u".")
+            continue;
+        const bool last = i == names.size() - 1;
+        if (found) {
+            const QString entry = findEntry(local, name);
+            if (entry.isEmpty())
+                found = false;
+            local += entry.isEmpty() ? name : entry;
+        } else {
+            local += name;
+        }
+        if (!last)
+            local += u'/';
+    }
+    if (path.endsWith(u'/') && !local.endsWith(u'/'))
+        local += u'/';
+
+    // The deepest part that exists must stay inside, whatever links it passes.
+    QString existing = local;
+    while (!existing.isEmpty() && !QFileInfo::exists(existing)) {
+        const qsizetype slash = existing.lastIndexOf(u'/', existing.endsWith(u'/') ? -2 : -1);
+        existing = slash < 0 ? QString() : existing.left(slash + 1);
+    }
+    const QString canonical = QFileInfo(existing).canonicalFilePath();
+    if (!canonical.isEmpty() && !inside(canonical)) {
+        result.verdict = Verdict::Forbidden;
+        return result;
+    }
+    result.localPath = local;
+    const QFileInfo info(local);
+    if (!found || !info.exists())
+        result.verdict = Verdict::Missing;
+    else if (info.isDir())
+        result.verdict = Verdict::Directory;
+    else if (info.isFile())
+        result.verdict = Verdict::File;
+    else
+        result.verdict = Verdict::Forbidden; // a device, a socket or a fifo is never served
+    return result;
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Maps a request path onto the served directory. The path is percent-decoded;
+// "\" counts as "/"; each name is matched case-insensitively against what is on
+// disk (an exact match wins), so a lower-cased request reaches a file named with
+// capitals. A ".." name, an absolute path, a NUL, or anything that resolves
+// (through symbolic links) outside the served directory is refused.
+class PathMapper
+{
+public:
+    enum class Verdict {
+        File, // an existing regular file
+        Directory, // an existing directory
+        Missing, // nothing there; localPath is where it would be
+        Forbidden, // would leave the served directory
+        Malformed, // not decodable as a path
+    };
+
+    struct Result
+    {
+        Verdict verdict = Verdict::Malformed;
+        QString localPath; // absolute, with the names as found on disk
+        QString decodedPath; // the request path decoded, "/" separated, with its leading "/"
+    };
+
+    // servedDirectory: absolute, ending with "/".
+    explicit PathMapper(const QString &servedDirectory);
+
+    // requestPath: as it stood in the request line, still encoded, after its leading "/".
+    Result map(const QByteArray &requestPath) const;
+
+    QString servedDirectory() const { return m_root; }
+
+private:
+    bool inside(const QString &canonical) const;
+
+    QString m_root; // as given, ending with "/"
+    QString m_canonicalRoot; // symbolic links resolved, without the trailing "/"
+};

@@ -1,0 +1,66 @@
+#include "server/RequestLine.h"
+
+namespace {
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+QByteArrayView trimmed(QByteArrayView text)
+{
+    while (!text.isEmpty() && isBlank(text.front()))
+        text = text.sliced(1);
+    while (!text.isEmpty() && isBlank(text.back()))
+        text.chop(1);
+    return text;
+}
+
+bool isMethodToken(QByteArrayView word)
+{
+    if (word.isEmpty())
+        return false;
+    for (char c : word) {
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '-' || c == '_'))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+RequestLine RequestLine::parse(QByteArrayView line)
+{
+    RequestLine result;
+    const QByteArray lower = trimmed(line).toByteArray().toLower();
+    QByteArrayView rest(lower);
+    qsizetype methodEnd = 0;
+    while (methodEnd < rest.size() && !isBlank(rest[methodEnd]))
+        ++methodEnd;
+    const QByteArrayView method = rest.first(methodEnd);
+    if (method != "get") {
+        if (isMethodToken(method) && methodEnd < rest.size())
+            result.kind = Kind::NotSupported;
+        return result;
+    }
+    rest = trimmed(rest.sliced(methodEnd));
+    const qsizetype protocol = rest.indexOf(QByteArrayView("http/"));
+    if (protocol < 0)
+        return result;
+    QByteArrayView path = trimmed(rest.first(protocol));
+    if (path.isEmpty())
+        return result;
+    for (char c : path) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            return result;
+    }
+    const qsizetype query = path.indexOf('?');
+    if (query >= 0)
+        path = path.first(query);
+    const qsizetype fragment = path.indexOf('#');
+    if (fragment >= 0)
+        path = path.first(fragment);
+    result.kind = Kind::Get;
+    result.path = path.toByteArray();
+    return result;
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+// The first line of a request, judged as the server reads it: the line is
+// taken in lower case, must start with the method "get" and carry the protocol
+// word "http/"; what stands between them is the path.
+struct RequestLine
+{
+    enum class Kind {
+        Get, // path holds the request path, still percent-encoded
+        NotSupported, // a method other than GET: 501
+        Malformed, // no method, no protocol word, or not text: 400
+    };
+
+    Kind kind = Kind::Malformed;
+    QByteArray path; // lower case, with its leading "/", without a query
+
+    static RequestLine parse(QByteArrayView line);
+};

@@ -1,0 +1,507 @@
+#include "common/PeerProcess.h"
+#include "server/FileBody.h"
+#include "server/ServerEngine.h"
+#include "server/support/RunningServer.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+
+#include <numeric>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const QByteArray NotFoundLine = QStringLiteral("Traženi Direktorij ili Datoteka ne postoji. <br>").toUtf8();
+
+QByteArray request(const QByteArray &path)
+{
+    return "GET " + path + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
+}
+
+QByteArray headerValue(const QByteArray &answer, const QByteArray &name)
+{
+    const QByteArray head = answer.left(answer.indexOf("\r\n\r\n")).toLower();
+    const qsizetype at = head.indexOf(QByteArray("\r\n" + name.toLower() + ": "));
+    if (at < 0)
+        return {};
+    const qsizetype start = at + name.size() + 4;
+    return head.mid(start, head.indexOf("\r\n", start) - start);
+}
+
+QByteArray pattern(qsizetype size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (qsizetype i = 0; i < size; ++i)
+        bytes[i] = char('a' + (i * 7 + i / 251) % 26);
+    return bytes;
+}
+
+QStringList linksOf(const QByteArray &page)
+{
+    QStringList links;
+    static const QRegularExpression href(QStringLiteral("<A HREF=\"([^\"]*)\">"));
+    for (const auto &match : href.globalMatch(QString::fromUtf8(page)))
+        links.append(match.captured(1));
+    return links;
+}
+
+} // namespace
+
+class TestServerEngine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void defaultPageIsServed();
+    void rootWithoutDefaultPage_data();
+    void rootWithoutDefaultPage();
+    void missingFileGetsListingWithNotFoundLine();
+    void pathsMapOntoTheDisk_data();
+    void pathsMapOntoTheDisk();
+    void listingLinksCanBeFollowed();
+    void refusedPaths_data();
+    void refusedPaths();
+    void malformedRequests_data();
+    void malformedRequests();
+    void piecesOfAnswers_data();
+    void piecesOfAnswers();
+    void delayPacesOneConnectionOnly();
+    void manyClientsAtOnce();
+    void stalledClientsAreDropped();
+    void portInUseLogsEveryStep();
+    void portChangeReopensListener();
+    void logEmptiesAtTwoHundredRows();
+    void settingsFollowFirstKeyRule();
+};
+
+void TestServerEngine::defaultPageIsServed()
+{
+    RunningServer server;
+    const QByteArray page = "<html><body>Dobrodošli</body></html>";
+    server.addFile(QStringLiteral("default.htm"), page);
+    const ClientRun run = curl(server.url(QStringLiteral("/")));
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(statusOf(run.output), 200);
+    QCOMPARE(headerValue(run.output, "Content-Length"), QByteArray::number(page.size()));
+    QCOMPARE(headerValue(run.output, "Connection"), QByteArray("close"));
+    QCOMPARE(bodyOf(run.output), page);
+    QTRY_VERIFY(server.statuses().contains(u"sent " + QString::number(page.size())));
+    QTRY_COMPARE(server.bytesSent(), qint64(page.size()));
+    QCOMPARE(server.hits(), 1);
+    const QStringList rows = server.statuses();
+    QVERIFY(rows.contains(QStringLiteral("reading...")));
+    QVERIFY(rows.contains(QStringLiteral("GET / HTTP/1.1")));
+}
+
+void TestServerEngine::rootWithoutDefaultPage_data()
+{
+    QTest::addColumn<bool>("listing");
+    QTest::addColumn<int>("status");
+    QTest::newRow("listing allowed") << true << 200;
+    QTest::newRow("listing not allowed") << false << 404;
+}
+
+void TestServerEngine::rootWithoutDefaultPage()
+{
+    QFETCH(bool, listing);
+    QFETCH(int, status);
+    RunningServer::Options options;
+    options.listingAllowed = listing;
+    RunningServer server(options);
+    server.addFile(QStringLiteral("other.txt"), "abc");
+    const ClientRun run = curl(server.url(QStringLiteral("/")));
+    QCOMPARE(statusOf(run.output), status);
+    const QByteArray body = bodyOf(run.output);
+    QCOMPARE(body.contains("<A HREF=\"/other.txt\">other.txt</A>"), listing);
+    QVERIFY(!body.contains(NotFoundLine));
+    QTRY_COMPARE(server.hits(), 1);
+    QCOMPARE(server.bytesSent(), 0); // pages are not counted
+}
+
+void TestServerEngine::missingFileGetsListingWithNotFoundLine()
+{
+    RunningServer server;
+    const ClientRun run = curl(server.url(QStringLiteral("/nema.htm")));
+    QCOMPARE(statusOf(run.output), 404);
+    const QByteArray body = bodyOf(run.output);
+    QVERIFY(body.contains(NotFoundLine));
+    QVERIFY(body.contains("HTTP_ by Quorin."));
+    QVERIFY(body.endsWith("           0 Kbytes in 0 files. </body></html>"));
+    QTRY_VERIFY(server.statuses().contains(QStringLiteral("404 Not Found")));
+}
+
+void TestServerEngine::pathsMapOntoTheDisk_data()
+{
+    QTest::addColumn<QString>("onDisk");
+    QTest::addColumn<QByteArray>("requested");
+    QTest::newRow("lower-cased request") << QStringLiteral("sub/index.htm") << QByteArray("/Sub/Index.HTM");
+    QTest::newRow("capitals on disk") << QStringLiteral("Docs/ReadMe.TXT") << QByteArray("/docs/readme.txt");
+    QTest::newRow("escaped blank") << QStringLiteral("moj dokument.txt") << QByteArray("/moj%20dokument.txt");
+    QTest::newRow("escaped letters") << QStringLiteral("abc.txt") << QByteArray("/%61%62c.txt");
+    QTest::newRow("escaped utf-8") << QStringLiteral("čaša.txt") << QByteArray("/%C4%8Da%C5%A1a.txt");
+    QTest::newRow("capital utf-8 on disk") << QStringLiteral("Čaša.txt") << QByteArray("/%c4%8da%c5%a1a.txt");
+    QTest::newRow("query dropped") << QStringLiteral("q.txt") << QByteArray("/q.txt?x=1");
+    QTest::newRow("backslashes") << QStringLiteral("a/b/c.txt") << QByteArray("/a\\b\\c.txt");
+}
+
+void TestServerEngine::pathsMapOntoTheDisk()
+{
+    QFETCH(QString, onDisk);
+    QFETCH(QByteArray, requested);
+    RunningServer server;
+    const QByteArray content = "content of " + onDisk.toUtf8();
+    server.addFile(onDisk, content);
+    const QByteArray answer = exchange(server.port(), request(requested));
+    QCOMPARE(statusOf(answer), 200);
+    QCOMPARE(bodyOf(answer), content);
+}
+
+void TestServerEngine::listingLinksCanBeFollowed()
+{
+    RunningServer server;
+    const QStringList names
+        = { QStringLiteral("s razmakom.txt"), QStringLiteral("ljestve#.txt"), QStringLiteral("posto%.txt"),
+              QStringLiteral("žuta ruža.txt"), QStringLiteral("<b>debelo.txt"), QStringLiteral("Mapa Ž/unutra.txt") };
+    for (const QString &name : names)
+        server.addFile(QStringLiteral("dir/") + name, name.toUtf8());
+    const ClientRun run = curl(server.url(QStringLiteral("/dir")));
+    QCOMPARE(statusOf(run.output), 200);
+    const QByteArray page = bodyOf(run.output);
+    QVERIFY(page.contains("&lt;b&gt;debelo.txt</A>"));
+    QVERIFY(!page.contains("<b>debelo"));
+    QVERIFY(page.contains(QStringLiteral(">MAPA Ž</A>").toUtf8()));
+    QVERIFY(page.contains(QStringLiteral(">žuta ruža.txt</A>").toUtf8()));
+    const QStringList links = linksOf(page);
+    QCOMPARE(links.size(), names.size());
+    // The directory comes first, then the files by name.
+    QVERIFY(links.first().startsWith(u"/dir/mapa%20"));
+    for (const QString &link : links) {
+        QVERIFY2(!link.contains(u' ') && !link.contains(u'#') && !link.contains(u'<'), qPrintable(link));
+        const ClientRun followed = curl(server.url(link));
+        const int status = statusOf(followed.output);
+        QVERIFY2(status == 200, qPrintable(link));
+        const QByteArray body = bodyOf(followed.output);
+        if (link.endsWith(u".txt"))
+            QVERIFY2(names.contains(QString::fromUtf8(body)), qPrintable(link));
+        else
+            QVERIFY(body.contains("unutra.txt</A>"));
+    }
+}
+
+void TestServerEngine::refusedPaths_data()
+{
+    QTest::addColumn<QByteArray>("path");
+    QTest::newRow("plain") << QByteArray("/../outside/secret.txt");
+    QTest::newRow("inside then up") << QByteArray("/sub/../../outside/secret.txt");
+    QTest::newRow("escaped dots") << QByteArray("/%2e%2e/outside/secret.txt");
+    QTest::newRow("escaped capital dots") << QByteArray("/%2E%2E%2Foutside%2Fsecret.txt");
+    QTest::newRow("backslashes") << QByteArray("/..\\outside\\secret.txt");
+    QTest::newRow("escaped backslashes") << QByteArray("/..%5coutside%5csecret.txt");
+    QTest::newRow("absolute") << QByteArray("//etc/passwd");
+    QTest::newRow("escaped absolute") << QByteArray("/%2fetc%2fpasswd");
+    QTest::newRow("link to a file outside") << QByteArray("/izvana.txt");
+    QTest::newRow("link to a directory outside") << QByteArray("/vani/secret.txt");
+    QTest::newRow("listing through a link outside") << QByteArray("/vani/");
+}
+
+void TestServerEngine::refusedPaths()
+{
+    QFETCH(QByteArray, path);
+    RunningServer server;
+    // The served directory lies next to the one that must stay hidden.
+    QTemporaryDir parent;
+    const QString served = parent.filePath(QStringLiteral("www"));
+    const QString outside = parent.filePath(QStringLiteral("outside"));
+    QDir().mkpath(served + QStringLiteral("/sub"));
+    QDir().mkpath(outside);
+    QFile secret(outside + QStringLiteral("/secret.txt"));
+    QVERIFY(secret.open(QIODevice::WriteOnly));
+    secret.write("TAJNA");
+    secret.close();
+    QVERIFY(QFile::link(outside + QStringLiteral("/secret.txt"), served + QStringLiteral("/izvana.txt")));
+    QVERIFY(QFile::link(outside, served + QStringLiteral("/vani")));
+    server.call([served](ServerEngine *engine) { engine->setDirectory(served); });
+
+    const QByteArray answer = exchange(server.port(), request(path));
+    QCOMPARE(statusOf(answer), 403);
+    QVERIFY(!answer.contains("TAJNA"));
+    QVERIFY(!answer.contains("root:"));
+    QVERIFY(!answer.contains("secret.txt"));
+    QTRY_VERIFY(server.statuses().contains(QStringLiteral("403 Forbidden")));
+}
+
+void TestServerEngine::malformedRequests_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("status"); // 0: closed without an answer
+    QTest::newRow("post") << QByteArray("POST / HTTP/1.0\r\n\r\nx=1") << 501;
+    QTest::newRow("get without protocol") << QByteArray("GET /\r\n\r\n") << 400;
+    QTest::newRow("empty line") << QByteArray("\r\n") << 400;
+    QTest::newRow("no line end") << QByteArray(1024, 'a') << 400;
+    QTest::newRow("more than the limit") << QByteArray(5000, 'G') << 400;
+    QByteArray garbage;
+    for (int i = 0; i < 600; ++i)
+        garbage += char((i * 37 + 11) % 256);
+    QTest::newRow("binary garbage") << garbage << 400;
+    QTest::newRow("nul in path") << QByteArray("GET /a%00b HTTP/1.0\r\n\r\n") << 400;
+    QTest::newRow("control byte in path") << QByteArray("GET /a\x01"
+                                                        "b HTTP/1.0\r\n\r\n")
+                                          << 400;
+}
+
+void TestServerEngine::malformedRequests()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, status);
+    RunningServer server;
+    server.addFile(QStringLiteral("default.htm"), "radi");
+    const QByteArray answer = exchange(server.port(), bytes);
+    QCOMPARE(statusOf(answer), status);
+    QTRY_COMPARE(server.hits(), 1);
+    // The server goes on serving.
+    const ClientRun run = curl(server.url(QStringLiteral("/")));
+    QCOMPARE(bodyOf(run.output), QByteArray("radi"));
+    QTRY_COMPARE(server.hits(), 2);
+}
+
+void TestServerEngine::piecesOfAnswers_data()
+{
+    QTest::addColumn<int>("fileSize"); // -1: a listing
+    QTest::addColumn<int>("entries");
+    QTest::addColumn<int>("pieces");
+    QTest::newRow("one piece") << int(FileBody::PieceSize) << 0 << 1;
+    QTest::newRow("just over one piece") << int(FileBody::PieceSize + 1) << 0 << 2;
+    QTest::newRow("three pieces") << int(3 * FileBody::PieceSize) << 0 << 3;
+    QTest::newRow("empty file") << 0 << 0 << 0;
+    // Header, 20 entries, 20 entries, the last 5 with the footer.
+    QTest::newRow("listing of 45") << -1 << 45 << 4;
+    QTest::newRow("listing of 40") << -1 << 40 << 4;
+    QTest::newRow("listing of 19") << -1 << 19 << 2;
+    QTest::newRow("empty listing") << -1 << 0 << 2;
+}
+
+void TestServerEngine::piecesOfAnswers()
+{
+    QFETCH(int, fileSize);
+    QFETCH(int, entries);
+    QFETCH(int, pieces);
+    RunningServer server;
+    QByteArray path = "/file.bin";
+    QByteArray content;
+    if (fileSize >= 0) {
+        content = pattern(fileSize);
+        server.addFile(QStringLiteral("file.bin"), content);
+    } else {
+        path = "/list/";
+        QDir().mkpath(server.root() + QStringLiteral("list"));
+        for (int i = 0; i < entries; ++i)
+            server.addFile(QStringLiteral("list/e%1.txt").arg(i, 2, 10, QLatin1Char('0')), "x");
+    }
+    const QByteArray answer = exchange(server.port(), request(path));
+    QCOMPARE(statusOf(answer), 200);
+    if (fileSize >= 0) {
+        QCOMPARE(bodyOf(answer), content);
+        QTRY_COMPARE(server.bytesSent(), qint64(fileSize));
+    }
+    QTRY_COMPARE(server.pieces().size(), pieces);
+    QTest::qWait(50);
+    QCOMPARE(server.pieces().size(), pieces);
+    if (fileSize > 0)
+        QCOMPARE(server.pieces().first(), qMin<qint64>(fileSize, FileBody::PieceSize));
+    if (fileSize < 0) {
+        const QList<qint64> sizes = server.pieces();
+        QCOMPARE(std::accumulate(sizes.begin(), sizes.end(), qint64(0)), qint64(bodyOf(answer).size()));
+    }
+}
+
+void TestServerEngine::delayPacesOneConnectionOnly()
+{
+    RunningServer::Options options;
+    options.delay = 500;
+    RunningServer server(options);
+    const QByteArray big = pattern(3 * FileBody::PieceSize);
+    server.addFile(QStringLiteral("big.bin"), big);
+    server.addFile(QStringLiteral("small.txt"), "malo");
+
+    QElapsedTimer clock;
+    clock.start();
+    QProcess slow;
+    slow.start(QStringLiteral("curl"), { QStringLiteral("-s"), server.url(QStringLiteral("/big.bin")) });
+    QVERIFY(slow.waitForStarted());
+    QTRY_VERIFY(server.pieces().size() >= 1);
+
+    QElapsedTimer other;
+    other.start();
+    const ClientRun quick = curl(server.url(QStringLiteral("/small.txt")));
+    const qint64 quickMs = other.elapsed();
+    QCOMPARE(bodyOf(quick.output), QByteArray("malo"));
+    // One piece, then its own delay: the slow client's pauses do not hold it up.
+    QVERIFY2(quickMs < 900, qPrintable(QString::number(quickMs)));
+
+    QVERIFY(slow.waitForFinished(10000));
+    QVERIFY2(clock.elapsed() >= 1000, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(slow.readAllStandardOutput(), big);
+}
+
+void TestServerEngine::manyClientsAtOnce()
+{
+    RunningServer server;
+    const int size = 50000;
+    server.addFile(QStringLiteral("shared.bin"), pattern(size));
+    const QString script = QStringLiteral("import sys, urllib.request, concurrent.futures, threading\n"
+                                          "url, count, size = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])\n"
+                                          "gate = threading.Barrier(count)\n"
+                                          "def fetch(i):\n"
+                                          "    gate.wait()\n"
+                                          "    with urllib.request.urlopen(url, timeout=30) as answer:\n"
+                                          "        return len(answer.read())\n"
+                                          "with concurrent.futures.ThreadPoolExecutor(count) as pool:\n"
+                                          "    sizes = list(pool.map(fetch, range(count)))\n"
+                                          "whole = sum(1 for s in sizes if s == size)\n"
+                                          "print(whole)\n"
+                                          "sys.exit(0 if whole == count else 1)\n");
+    const ClientRun run = runClient(QStringLiteral("/usr/bin/python3"),
+        { QStringLiteral("-c"), script, server.url(QStringLiteral("/shared.bin")), QStringLiteral("200"),
+            QString::number(size) },
+        60000);
+    QCOMPARE(run.output.trimmed(), QByteArray("200"));
+    QCOMPARE(run.exitCode, 0);
+    QTRY_COMPARE(server.hits(), 200);
+    QTRY_COMPARE(server.bytesSent(), qint64(200) * size);
+}
+
+void TestServerEngine::stalledClientsAreDropped()
+{
+    RunningServer::Options options;
+    options.idleTimeout = 400ms;
+    RunningServer server(options);
+    server.addFile(QStringLiteral("huge.bin"), pattern(16 << 20));
+    server.addFile(QStringLiteral("small.txt"), "malo");
+
+    QTcpSocket silent;
+    silent.connectToHost(QStringLiteral("127.0.0.1"), quint16(server.port()));
+    QVERIFY(silent.waitForConnected(2000));
+
+    // A client that asks for a large file and never reads it.
+    const int stuck = ::socket(AF_INET, SOCK_STREAM, 0);
+    QVERIFY(stuck >= 0);
+    const int small = 4096;
+    setsockopt(stuck, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(quint16(server.port()));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    QCOMPARE(::connect(stuck, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    const QByteArray ask = request("/huge.bin");
+    QCOMPARE(::send(stuck, ask.constData(), size_t(ask.size()), 0), ssize_t(ask.size()));
+
+    const ClientRun quick = curl(server.url(QStringLiteral("/small.txt")));
+    QCOMPARE(bodyOf(quick.output), QByteArray("malo"));
+
+    // Both are dropped after the time-out, each with its own error line.
+    QTRY_COMPARE_WITH_TIMEOUT(server.statuses().count(QStringLiteral("WSAETIMEDOUT")), 2, 5000);
+    QTRY_VERIFY(silent.state() == QAbstractSocket::UnconnectedState || silent.waitForDisconnected(100));
+    ::close(stuck);
+    const ClientRun after = curl(server.url(QStringLiteral("/small.txt")));
+    QCOMPARE(bodyOf(after.output), QByteArray("malo"));
+}
+
+void TestServerEngine::portInUseLogsEveryStep()
+{
+    QTcpServer occupant;
+    QVERIFY(occupant.listen(QHostAddress::LocalHost, 0));
+    RunningServer::Options options;
+    options.port = occupant.serverPort();
+    RunningServer server(options);
+    const QStringList rows = server.statuses();
+    const qsizetype bind = rows.indexOf(QStringLiteral("binding Socket..."));
+    QVERIFY(bind > 0);
+    QVERIFY(rows[bind - 1].startsWith(u"TCP Socket #"));
+    const QStringList expected
+        = { QStringLiteral("binding Socket..."), QStringLiteral("WSAEADDRINUSE"), QStringLiteral("socket to listen..."),
+              QStringLiteral("WSAEINVAL"), QStringLiteral("waiting to accept()..."), QStringLiteral("WSAEINVAL") };
+    QTRY_COMPARE(server.statuses().mid(bind, expected.size()), expected);
+}
+
+void TestServerEngine::portChangeReopensListener()
+{
+    QTcpServer occupant;
+    QVERIFY(occupant.listen(QHostAddress::LocalHost, 0));
+    RunningServer::Options options;
+    options.port = occupant.serverPort();
+    RunningServer server(options);
+    server.addFile(QStringLiteral("default.htm"), "novi port");
+    const quint16 port = PeerProcess::freePort();
+    server.call([port](ServerEngine *engine) { engine->setPort(port); });
+    QTRY_COMPARE(server.statuses().count(QStringLiteral("waiting to accept()...")), 2);
+    const QStringList rows = server.statuses();
+    const qsizetype reopened = rows.lastIndexOf(QStringLiteral("creating socket..."));
+    QCOMPARE(rows[reopened - 1], QStringLiteral("closing socket..."));
+    QCOMPARE(rows.mid(reopened + 2, 3),
+        QStringList({ QStringLiteral("binding Socket..."), QStringLiteral("socket to listen..."),
+            QStringLiteral("waiting to accept()...") }));
+    const ClientRun run = curl(QStringLiteral("http://127.0.0.1:%1/").arg(port));
+    QCOMPARE(bodyOf(run.output), QByteArray("novi port"));
+}
+
+void TestServerEngine::logEmptiesAtTwoHundredRows()
+{
+    RunningServer server;
+    server.addFile(QStringLiteral("a.txt"), "a");
+    // Each request logs "reading...", its line and "sent 1".
+    for (int i = 0; i < 70; ++i)
+        QCOMPARE(statusOf(exchange(server.port(), request("/a.txt"))), 200);
+    QTRY_COMPARE(server.hits(), 70);
+    QVERIFY(server.sawClear());
+}
+
+void TestServerEngine::settingsFollowFirstKeyRule()
+{
+    QTemporaryDir directory;
+    const QString path = directory.filePath(QStringLiteral("TORVEX.INI"));
+    {
+        SettingsFile file(path);
+        // Without the first key the others are not read.
+        file.writeMany(SettingsFile::toolSection(),
+            { { QStringLiteral("WShttpStr"), QStringLiteral("x.htm") },
+                { QStringLiteral("WShttpDel"), QStringLiteral("500") },
+                { QStringLiteral("WShttpDir"), QStringLiteral("0") },
+                { QStringLiteral("WShttpPort"), QStringLiteral("1") } });
+    }
+    SettingsFile file(path);
+    ServerEngine engine(file);
+    engine.setBindAddress(QStringLiteral("127.0.0.1"));
+    QSignalSpy loaded(&engine, &ServerEngine::fieldsLoaded);
+    engine.start();
+    QCOMPARE(loaded.size(), 1);
+    QCOMPARE(loaded[0][0].toString(), ServerEngine::defaultDirectory());
+    QCOMPARE(loaded[0][1].toString(), QStringLiteral("default.htm"));
+    QCOMPARE(loaded[0][2].toInt(), 60);
+    QCOMPARE(loaded[0][3].toBool(), true);
+    QCOMPARE(loaded[0][4].toInt(), 80);
+    engine.setDirectory(QStringLiteral("/srv/www"));
+    engine.setDelay(120);
+    engine.setListingAllowed(false);
+    engine.stop();
+    QCOMPARE(file.read(SettingsFile::toolSection(), QStringLiteral("WShttpPath")), QStringLiteral("/srv/www"));
+    QCOMPARE(file.read(SettingsFile::toolSection(), QStringLiteral("WShttpStr")), QStringLiteral("default.htm"));
+    QCOMPARE(file.read(SettingsFile::toolSection(), QStringLiteral("WShttpDel")), QStringLiteral("120"));
+    QCOMPARE(file.read(SettingsFile::toolSection(), QStringLiteral("WShttpDir")), QStringLiteral("0"));
+    QCOMPARE(file.read(SettingsFile::toolSection(), QStringLiteral("WShttpPort")), QStringLiteral("80"));
+    QCOMPARE(ServerEngine::effectiveDirectory(QStringLiteral("/srv/www")), QStringLiteral("/srv/www/"));
+    QCOMPARE(ServerEngine::effectiveDirectory(QStringLiteral("  ")), ServerEngine::defaultDirectory());
+}
+
+QTEST_GUILESS_MAIN(TestServerEngine)
+#include "tst_serverengine.moc"
