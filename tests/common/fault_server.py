@@ -5,6 +5,7 @@ Usage: fault_server.py PORT [HOST]. The request path picks the behaviour:
   /ok/N            200 with a body of N bytes
   /stall           headers, then nothing (the connection stays open)
   /truncate/N/M    announces M bytes, sends N, closes
+  /stallafter/N    announces 2N bytes, sends N, then nothing (the connection stays open)
   /reset           reads the request and resets the connection
   /status/C        answers with status C and a short body
   /redirect-once   302 to /ok/100
@@ -71,6 +72,11 @@ class Handler(socketserver.BaseRequestHandler):
             self.request.sendall(body_of(size))
         elif name == "stall":
             self.send_head(200, 1000)
+            self.hold()
+        elif name == "stallafter":
+            sent = int(args[0])
+            self.send_head(200, 2 * sent)
+            self.request.sendall(body_of(sent))
             self.hold()
         elif name == "truncate":
             sent, announced = int(args[0]), int(args[1])

@@ -1,0 +1,243 @@
+#include "crawler/DownloadWorkerEngine.h"
+
+#include "platform/inet/CurlDriver.h"
+#include "platform/inet/InetError.h"
+#include "platform/inet/InetStatus.h"
+#include "platform/inet/InternetRequest.h"
+#include "platform/inet/InternetSession.h"
+
+#include <QRandomGenerator>
+#include <QTimer>
+
+namespace {
+
+constexpr int TitleTail = 35;
+const QString TitleEllipsis = QStringLiteral("... ");
+const QString AttemptMark = QStringLiteral(" #");
+const QString AgentPrefix = QStringLiteral("HTTP_");
+
+QString withoutTrailingBlanks(const QString &text)
+{
+    qsizetype end = text.size();
+    while (end > 0 && text.at(end - 1).isSpace())
+        --end;
+    return text.left(end);
+}
+
+} // namespace
+
+DownloadWorkerEngine::DownloadWorkerEngine(int index, const DownloadJob &job, const DownloadWorkerOptions &options,
+                                           QObject *parent)
+    : ToolEngine(parent)
+    , m_index(index)
+    , m_job(job)
+    , m_options(options)
+{
+}
+
+DownloadWorkerEngine::~DownloadWorkerEngine()
+{
+    closeRequest();
+}
+
+QString DownloadWorkerEngine::titleFor(const QString &url, int attempt)
+{
+    const QString clipped = withoutTrailingBlanks(url);
+    QString title = clipped.size() >= TitleTail ? TitleEllipsis + clipped.right(TitleTail) : clipped;
+    if (attempt > 1)
+        title += AttemptMark + QString::number(attempt);
+    return title;
+}
+
+QString DownloadWorkerEngine::agentName(int index, int number)
+{
+    return AgentPrefix + QChar(u'A' + index) + QString::number(number);
+}
+
+void DownloadWorkerEngine::onStart()
+{
+    m_driver = new inet::CurlDriver(this);
+    m_timer = new QTimer(this);
+    m_timer->setInterval(m_options.tick);
+    connect(m_timer, &QTimer::timeout, this, &DownloadWorkerEngine::onTick);
+    m_timer->start();
+    emit titleChanged(titleFor(m_job.url, 1));
+    emit hintChanged(m_job.url);
+    startAttempt();
+}
+
+void DownloadWorkerEngine::onStop()
+{
+    m_done = true;
+    closeRequest();
+    m_file.close();
+    if (m_timer)
+        m_timer->stop();
+}
+
+void DownloadWorkerEngine::startAttempt()
+{
+    if (m_done)
+        return;
+    inet::SessionSettings settings;
+    settings.agent = agentName(m_index, int(QRandomGenerator::global()->bounded(1, 10001)));
+    settings.proxy = m_job.proxy.trimmed();
+    m_session = new inet::InternetSession(*m_driver, settings, this);
+    m_state = 0;
+    m_pending.clear();
+    m_total = 0;
+    m_status.clear();
+    showStatus();
+    m_readStart.start();
+    const quintptr context = quintptr(m_attempts + 1);
+    m_request = m_session->openUrl(m_job.url, context);
+    connect(m_request, &inet::InternetRequest::status, this, &DownloadWorkerEngine::onStatus);
+    connect(m_request, &inet::InternetRequest::completed, this, &DownloadWorkerEngine::onCompleted);
+}
+
+void DownloadWorkerEngine::onStatus(quintptr, int code)
+{
+    m_status.notify(code);
+    showStatus();
+    if (code == inet::Status::ConnectionClosed && m_state >= 1) {
+        m_state = 5;
+        advance();
+    }
+}
+
+void DownloadWorkerEngine::onCompleted(quintptr, const inet::AsyncResult &result)
+{
+    if (result.error) {
+        errorStep(result.error);
+        return;
+    }
+    if (m_state == 0) {
+        m_state = 1;
+    } else if (m_state == 3) {
+        m_pending = result.data;
+        m_state = result.data.isEmpty() ? 5 : 4;
+    }
+    advance();
+}
+
+void DownloadWorkerEngine::advance()
+{
+    for (;;) {
+        switch (m_state) {
+        case 1:
+            if (!m_file.create(m_job.localPath)) {
+                errorStep(m_file.error());
+                return;
+            }
+            m_state = 2;
+            break;
+        case 2:
+            m_state = 3;
+            m_readStart.start();
+            m_request->read(ReadSize);
+            return;
+        case 4:
+            if (!writePending())
+                return;
+            m_state = 2;
+            break;
+        case 5:
+            if (!writePending())
+                return;
+            if (!m_file.close()) {
+                errorStep(m_file.error());
+                return;
+            }
+            finishAttempt();
+            return;
+        default:
+            return;
+        }
+    }
+}
+
+bool DownloadWorkerEngine::writePending()
+{
+    if (m_pending.isEmpty())
+        return true;
+    const QByteArray data = std::exchange(m_pending, {});
+    if (!m_file.write(data)) {
+        errorStep(m_file.error());
+        return false;
+    }
+    m_total += data.size();
+    emit localPathChanged(m_job.localPath);
+    return true;
+}
+
+void DownloadWorkerEngine::errorStep(int code)
+{
+    m_status.setError(code);
+    showStatus();
+    m_file.close();
+    finishAttempt();
+}
+
+void DownloadWorkerEngine::finishAttempt()
+{
+    if (m_done)
+        return;
+    m_state = 0;
+    m_file.close();
+    closeRequest();
+    ++m_attempts;
+    if (m_attempts < MaxAttempts && m_total == 0) {
+        emit titleChanged(titleFor(m_job.url, m_attempts + 1));
+        // The next attempt starts from the event loop, after every caller of this step returned.
+        QMetaObject::invokeMethod(this, &DownloadWorkerEngine::startAttempt, Qt::QueuedConnection);
+        return;
+    }
+    m_done = true;
+    if (m_options.preview && m_total > 0) {
+        emit pictureReady(m_job.localPath);
+        QTimer::singleShot(m_options.previewHold, this, &ToolEngine::closeRequested);
+        return;
+    }
+    emit closeRequested();
+}
+
+void DownloadWorkerEngine::closeRequest()
+{
+    if (m_request) {
+        // The worker's own close says nothing the user needs: the status keeps
+        // what ended the attempt.
+        m_request->disconnect(this);
+        m_request->close();
+        m_request = nullptr;
+    }
+    if (m_session) {
+        m_session->deleteLater();
+        m_session = nullptr;
+    }
+}
+
+void DownloadWorkerEngine::abort()
+{
+    if (m_done)
+        return;
+    writePending();
+    finishAttempt();
+}
+
+void DownloadWorkerEngine::onTick()
+{
+    if (!m_readStart.hasExpired(m_options.readLimit.count()))
+        return;
+    if (m_state == 3) {
+        m_state = 5;
+        advance();
+    } else if (m_state == 0 && m_request) {
+        // A server that never answers would otherwise hold the worker for ever.
+        errorStep(inet::ErrorTimeout);
+    }
+}
+
+void DownloadWorkerEngine::showStatus()
+{
+    emit statusChanged(m_status.shown());
+}

@@ -1,0 +1,2 @@
+add_torvex_test(tst_downloadworkerstatus SOURCES worker/tst_downloadworkerstatus.cpp LIBS torvex_crawler_engine TIMEOUT 60)
+add_torvex_test(tst_downloadworkerengine SOURCES worker/tst_downloadworkerengine.cpp LIBS torvex_crawler_engine TIMEOUT 120)
