@@ -6,3 +6,6 @@ target_link_libraries(torvex_crawler_testsupport PUBLIC torvex_common torvex_cra
 
 add_torvex_test(tst_crawlengine SOURCES crawl/tst_crawlengine.cpp
   LIBS torvex_crawler_engine torvex_crawler_testsupport TIMEOUT 120)
+
+add_torvex_test(tst_crawlfaults SOURCES crawl/tst_crawlfaults.cpp
+  LIBS torvex_crawler_engine torvex_crawler_testsupport TIMEOUT 120)

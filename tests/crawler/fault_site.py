@@ -12,6 +12,7 @@ Every request's path is printed on its own line ("GET /path") as it arrives.
 """
 import socket
 import socketserver
+import struct
 import sys
 import threading
 import time
@@ -49,7 +50,9 @@ class Handler(socketserver.BaseRequestHandler):
             self.request.sendall(answer("200 OK", OK))
         elif path == "/reset.htm":
             # SO_LINGER with a zero time makes close() send a reset.
-            self.request.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, b"\x01\x00\x00\x00\x00\x00\x00\x00")
+            # close() right here, before the server's orderly shutdown could send a FIN.
+            self.request.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+            self.request.close()
         elif path == "/stall.htm":
             self.request.sendall(answer("200 OK", STALLED_PART, length=100000))
             time.sleep(60)

@@ -1,0 +1,132 @@
+#include "SiteGenerator.h"
+#include "common/LighttpdPeer.h"
+#include "common/PeerProcess.h"
+#include "crawler/CrawlerEngine.h"
+#include "crawler/LocalNaming.h"
+#include "platform/ToolSettings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// fault_site.py: a small site whose links fail (404, reset, stall).
+struct FaultSite
+{
+    PeerProcess peer;
+    quint16 port = 0;
+    QByteArray seen;
+
+    bool start()
+    {
+        port = PeerProcess::freePort();
+        const QString script = qEnvironmentVariable("TORVEX_SOURCE_DIR") + u"/tests/crawler/fault_site.py"_s;
+        return peer.start(
+            u"/usr/bin/python3"_s, { script, u"127.0.0.1"_s, QString::number(port) }, u"127.0.0.1"_s, port);
+    }
+    QString url(const QString &path) const { return u"http://127.0.0.1:%1/"_s.arg(port) + path; }
+    int requests(const QString &path)
+    {
+        seen += peer.output();
+        return int(seen.count(QByteArray("GET /" + path.toUtf8() + '\n')));
+    }
+};
+
+int rowsWith(const EventLogRows &rows, const QString &status, const QString &description)
+{
+    return int(std::count_if(rows.cbegin(), rows.cend(), [&](const EventLogRow &row) {
+        return row.handle == u"ERROR:" && row.status == status && row.description == description;
+    }));
+}
+
+} // namespace
+
+class TestCrawlFaults : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { ToolSettings::resetSharedValues(); }
+    void failingLinksAreTriedFourTimes();
+    void fileThatCannotBeCreatedIsAnError();
+};
+
+void TestCrawlFaults::failingLinksAreTriedFourTimes()
+{
+    FaultSite site;
+    QVERIFY2(site.start(), qPrintable(site.peer.errorText()));
+    QTemporaryDir work;
+    CrawlerEngine engine(SettingsFile(work.filePath(u"TORVEX.INI"_s)), work.path());
+    engine.setReadLimit(std::chrono::milliseconds(1000));
+    engine.start();
+    CrawlerEngine::Fields fields = engine.fields();
+    fields.address = site.url(u"index.htm"_s);
+    fields.pictures = false;
+    engine.setFields(fields);
+    QSignalSpy finished(&engine, &CrawlerEngine::crawlFinished);
+    engine.startCrawl();
+    QVERIFY(finished.wait(60000));
+    QCOMPARE(engine.status(), CrawlerEngine::doneText());
+
+    QCOMPARE(site.requests(u"index.htm"_s), 1);
+    QCOMPARE(site.requests(u"ok.htm"_s), 1);
+    QCOMPARE(site.requests(u"missing.htm"_s), 4);
+    QCOMPARE(site.requests(u"lost.gif"_s), 4);
+    QCOMPARE(site.requests(u"reset.htm"_s), 4);
+    // What arrived of a stalled page is kept, and it is not fetched again.
+    QCOMPARE(site.requests(u"stall.htm"_s), 1);
+    const QString stalled = engine.localPathOf(site.url(u"stall.htm"_s));
+    QFile file(stalled);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray(1000, 's'));
+
+    const EventLogRows errors = engine.errorRows();
+    QCOMPARE(rowsWith(errors, u"404"_s, QString()), 8);
+    QCOMPARE(rowsWith(errors, u"12031"_s, u"error_internet_connection_reset"_s), 4);
+    QCOMPARE(rowsWith(errors, u"12002"_s, u"error_internet_timeout"_s), 1);
+    QCOMPARE(errors.size(), 13);
+
+    // The end of the crawl shows the failed links as missing.
+    for (const LocalFileRow &row : engine.files().rows()) {
+        const bool present = QFileInfo(row.path).isFile();
+        QCOMPARE(row.icon, int(present ? LocalFileRow::Listed : LocalFileRow::Missing));
+    }
+    engine.stop();
+}
+
+void TestCrawlFaults::fileThatCannotBeCreatedIsAnError()
+{
+    QTemporaryDir served;
+    QVERIFY(SiteGenerator::writeFile(served.filePath(u"index.htm"_s), "<a href=a.htm>a</a>"));
+    QVERIFY(SiteGenerator::writeFile(served.filePath(u"a.htm"_s), "<p>a</p>"));
+    LighttpdPeer peer;
+    QVERIFY2(peer.start(served.path()), qPrintable(peer.errorText()));
+
+    // A file stands where the host's directory would be made.
+    QTemporaryDir work;
+    QVERIFY(SiteGenerator::writeFile(work.filePath(LocalNaming::relativeDirectory(peer.baseUrl()).chopped(1)), "x"));
+
+    CrawlerEngine engine(SettingsFile(work.filePath(u"TORVEX.INI"_s)), work.path());
+    engine.start();
+    CrawlerEngine::Fields fields = engine.fields();
+    fields.address = peer.baseUrl() + u"index.htm"_s;
+    engine.setFields(fields);
+    QSignalSpy finished(&engine, &CrawlerEngine::crawlFinished);
+    engine.startCrawl();
+    QVERIFY(finished.wait(20000));
+    QCOMPARE(engine.status(), CrawlerEngine::doneText());
+    // Nothing saved, nothing scanned, and the failure is in the log.
+    QCOMPARE(engine.queue().size(), 0);
+    QCOMPARE(rowsWith(engine.errorRows(), u"3"_s, QString()), 1);
+    QCOMPARE(engine.files().row(0).icon, int(LocalFileRow::Missing));
+    engine.stop();
+}
+
+QTEST_GUILESS_MAIN(TestCrawlFaults)
+#include "tst_crawlfaults.moc"
