@@ -4,6 +4,8 @@
 #include "platform/inet/CurlSetup.h"
 #include "platform/inet/InetError.h"
 
+#include <QDeadlineTimer>
+
 #include <cstring>
 
 namespace inet {
@@ -32,7 +34,7 @@ SyncRequest::~SyncRequest()
     curl_slist_free_all(m_headers);
 }
 
-bool SyncRequest::open(const QString &url)
+bool SyncRequest::start(const QString &url)
 {
     if (m_easy)
         return false;
@@ -53,18 +55,27 @@ bool SyncRequest::open(const QString &url)
         m_error = ErrorInternal;
         return false;
     }
-    waitFor([this] { return (m_headersDone && m_responseCode < 400) || available() > 0; });
-    return m_error == 0;
+    return true;
 }
 
-qint64 SyncRequest::read(char *into, qint64 maximum)
+SyncRequest::Opening SyncRequest::waitOpen(std::chrono::milliseconds limit)
+{
+    const auto open = [this] { return (m_headersDone && m_responseCode < 400) || available() > 0; };
+    if (m_easy)
+        waitFor(open, limit);
+    if (m_error || !m_easy)
+        return Opening::Failed;
+    return open() || m_finished ? Opening::Open : Opening::Pending;
+}
+
+qint64 SyncRequest::read(char *into, qint64 maximum, std::chrono::milliseconds limit)
 {
     if (!m_easy || maximum <= 0)
-        return m_error ? -1 : 0;
-    waitFor([this] { return available() > 0; });
+        return m_error ? Failed : 0;
+    waitFor([this] { return available() > 0; }, limit);
     const qsizetype count = qMin(qsizetype(maximum), available());
     if (count == 0)
-        return m_error ? -1 : 0;
+        return m_error ? Failed : m_finished ? 0 : Pending;
     std::memcpy(into, m_buffer.constData() + m_offset, size_t(count));
     m_offset += count;
     if (m_offset == m_buffer.size()) {
@@ -88,8 +99,9 @@ void SyncRequest::stop()
 }
 
 template<typename Ready>
-void SyncRequest::waitFor(Ready ready)
+void SyncRequest::waitFor(Ready ready, std::chrono::milliseconds limit)
 {
+    QDeadlineTimer deadline(limit);
     while (!ready() && !m_finished) {
         if (m_stopped) {
             m_finished = true;
@@ -99,9 +111,9 @@ void SyncRequest::waitFor(Ready ready)
         int running = 0;
         curl_multi_perform(m_multi, &running);
         reap();
-        if (ready() || m_finished)
+        if (ready() || m_finished || deadline.hasExpired())
             return;
-        curl_multi_poll(m_multi, nullptr, 0, PollMilliseconds, nullptr);
+        curl_multi_poll(m_multi, nullptr, 0, int(qMin<qint64>(PollMilliseconds, deadline.remainingTime())), nullptr);
     }
 }
 

@@ -9,12 +9,14 @@
 #include <curl/curl.h>
 
 #include <atomic>
+#include <chrono>
 
 namespace inet {
 
-// One URL opened synchronously: open() and read() block the calling thread (an
-// engine's thread, never the GUI's) until they have a result. stop() may be
-// called from any thread and makes a blocked call return at once.
+// One URL fetched synchronously: open() and read() block the calling thread (an
+// engine's thread, never the GUI's) until they have a result or their wait
+// limit has passed, so an engine can go back to its event loop between reads.
+// stop() may be called from any thread and makes a blocked call return at once.
 class SyncRequest
 {
 public:
@@ -23,12 +25,18 @@ public:
     SyncRequest(const SyncRequest &) = delete;
     SyncRequest &operator=(const SyncRequest &) = delete;
 
-    // Blocks until the response headers arrived; false with error() set when the
-    // URL cannot be opened (or the server answered 400 or above).
-    bool open(const QString &url);
-    // Blocks until at least one byte arrived: the number of bytes copied (at most
-    // maximum), 0 at the end of the body, -1 on a failure (error() says which).
-    qint64 read(char *into, qint64 maximum);
+    enum class Opening { Open, Pending, Failed };
+    static constexpr qint64 Failed = -1;
+    static constexpr qint64 Pending = -2;
+
+    // Starts the request; false with error() set for a URL the client does not open.
+    bool start(const QString &url);
+    // Waits up to limit for the response headers: Failed (error() says why) when
+    // the URL cannot be opened or the server answered 400 or above.
+    Opening waitOpen(std::chrono::milliseconds limit);
+    // Waits up to limit for data: the number of bytes copied (at most maximum),
+    // 0 at the end of the body, Failed, or Pending when nothing came in time.
+    qint64 read(char *into, qint64 maximum, std::chrono::milliseconds limit);
     void stop();
 
     int error() const { return m_error; }
@@ -36,9 +44,10 @@ public:
     void setBufferLimit(qsizetype bytes) { m_bufferLimit = bytes; }
 
 private:
-    // Drives the transfer until ready() holds, the transfer ends or stop() was called.
+    // Drives the transfer until ready() holds, the transfer ends, stop() was
+    // called or the limit passed.
     template<typename Ready>
-    void waitFor(Ready ready);
+    void waitFor(Ready ready, std::chrono::milliseconds limit);
     void reap();
     qsizetype available() const { return m_buffer.size() - m_offset; }
     static size_t onHeader(char *data, size_t size, size_t count, void *self);

@@ -1,0 +1,208 @@
+#include "getter/PageGetterEngine.h"
+
+#include "platform/InternetErrorNames.h"
+#include "platform/SettingKeys.h"
+#include "platform/inet/SyncRequest.h"
+
+#include <QTimer>
+
+namespace {
+
+const QString Agent = QStringLiteral("Div-Ivo 0.000001b");
+const QString ErrorPrefix = QStringLiteral("Error: ");
+const QString DownloadingText = QStringLiteral("Downloading...");
+const QString RateUnit = QStringLiteral("k/s");
+const QString PercentUnit = QStringLiteral("%");
+
+// One slice of reading before the engine looks at its event loop again.
+constexpr std::chrono::milliseconds Slice{20};
+constexpr std::chrono::milliseconds ReadWait{100};
+
+constexpr const char *UrlKey = "SHTTPurl";
+constexpr const char *ProxyKey = "SHTTPproxy";
+constexpr const char *UseProxyKey = "SHTTPiproxy";
+constexpr const char *LocalKey = "SHTTPlf";
+
+QString errorText(int code)
+{
+    const QString name = InternetErrorNames::shownName(code);
+    return ErrorPrefix + QString::number(code) + (name.isEmpty() ? QString() : u" "_qs + name);
+}
+
+} // namespace
+
+PageGetterEngine::PageGetterEngine(const SettingsFile &settings, const PageGetterOptions &options, QObject *parent)
+    : ToolEngine(parent)
+    , m_file(settings)
+    , m_options(options)
+    , m_settings(SettingKeys::getter())
+{
+    qRegisterMetaType<PageGetterValues>();
+}
+
+PageGetterEngine::~PageGetterEngine()
+{
+    closeHandles();
+}
+
+QString PageGetterEngine::agentName()
+{
+    return Agent;
+}
+
+QString PageGetterEngine::rateText(qint64 total, qint64 elapsedMs)
+{
+    const double hundredths = double(qMax<qint64>(1, elapsedMs / 10));
+    return QString::number(double(total) / hundredths / 10.0) + RateUnit;
+}
+
+QString PageGetterEngine::percentText(qint64 total, qint64 largest)
+{
+    // Nothing at all of nothing expected is complete.
+    const double share = largest > 0 ? double(total) * 100.0 / double(largest) : 100.0;
+    return QString::number(share) + PercentUnit;
+}
+
+void PageGetterEngine::onStart()
+{
+    m_settings.load(m_file);
+    m_timer = new QTimer(this);
+    m_timer->setInterval(m_options.tick);
+    connect(m_timer, &QTimer::timeout, this, &PageGetterEngine::reportProgress);
+    emit valuesLoaded({m_settings.text(UrlKey), m_settings.text(LocalKey), m_settings.flag(UseProxyKey),
+                       m_settings.text(ProxyKey)});
+}
+
+void PageGetterEngine::onStop()
+{
+    closeHandles();
+    m_settings.save(m_file);
+}
+
+void PageGetterEngine::setValues(const PageGetterValues &values)
+{
+    m_settings.setText(UrlKey, values.url);
+    m_settings.setText(ProxyKey, values.proxy);
+    m_settings.setFlag(UseProxyKey, values.useProxy);
+    m_settings.setText(LocalKey, values.localPath);
+}
+
+void PageGetterEngine::startDownload()
+{
+    if (m_request)
+        return;
+    inet::SessionSettings session;
+    session.agent = Agent;
+    if (m_settings.flag(UseProxyKey))
+        session.proxy = m_settings.text(ProxyKey).trimmed();
+    m_request = std::make_unique<inet::SyncRequest>(session);
+    if (!m_request->start(m_settings.text(UrlKey))) {
+        failOpen(m_request->error());
+        return;
+    }
+    m_opening = true;
+    emit statusChanged(DownloadingText);
+    schedulePump();
+}
+
+void PageGetterEngine::cancel()
+{
+    closeHandles();
+    emit closeRequested();
+}
+
+void PageGetterEngine::schedulePump()
+{
+    if (m_pumpQueued)
+        return;
+    m_pumpQueued = true;
+    QMetaObject::invokeMethod(this, &PageGetterEngine::pump, Qt::QueuedConnection);
+}
+
+void PageGetterEngine::pump()
+{
+    m_pumpQueued = false;
+    if (!m_request)
+        return;
+    if (m_opening) {
+        switch (m_request->waitOpen(ReadWait)) {
+        case inet::SyncRequest::Opening::Pending:
+            schedulePump();
+            return;
+        case inet::SyncRequest::Opening::Failed:
+            failOpen(m_request->error());
+            return;
+        case inet::SyncRequest::Opening::Open:
+            break;
+        }
+        m_opening = false;
+        if (!m_local.create(m_settings.text(LocalKey).trimmed())) {
+            emit statusChanged(ErrorPrefix + QString::number(m_local.error()));
+            closeHandles();
+            emit writeFailed();
+            return;
+        }
+        m_buffer.resize(ReadSize);
+        m_started.start();
+        m_downloading = true;
+        m_timer->start();
+    }
+    QElapsedTimer slice;
+    slice.start();
+    while (!slice.hasExpired(Slice.count())) {
+        const qint64 count = m_request->read(m_buffer.data(), ReadSize, ReadWait);
+        if (count == inet::SyncRequest::Pending)
+            break;
+        if (count <= 0) {
+            if (count == inet::SyncRequest::Failed)
+                emit statusChanged(errorText(m_request->error()));
+            endDownload();
+            return;
+        }
+        if (!m_local.write(QByteArrayView(m_buffer.constData(), count))) {
+            emit statusChanged(ErrorPrefix + QString::number(m_local.error()));
+            closeHandles();
+            emit writeFailed();
+            return;
+        }
+        m_total += count;
+    }
+    schedulePump();
+}
+
+void PageGetterEngine::failOpen(int error)
+{
+    emit statusChanged(errorText(error));
+    closeHandles();
+    QTimer::singleShot(m_options.failureHold, this, &ToolEngine::closeRequested);
+}
+
+void PageGetterEngine::endDownload()
+{
+    const bool stored = m_local.close();
+    reportProgress();
+    closeHandles();
+    if (!stored) {
+        emit statusChanged(ErrorPrefix + QString::number(m_local.error()));
+        emit writeFailed();
+        return;
+    }
+    emit closeRequested();
+}
+
+void PageGetterEngine::closeHandles()
+{
+    m_downloading = false;
+    m_opening = false;
+    if (m_timer)
+        m_timer->stop();
+    m_request.reset();
+    m_local.close();
+}
+
+void PageGetterEngine::reportProgress()
+{
+    m_largest = qMax(m_largest, m_total);
+    emit progress(m_total, m_largest, QString::number(m_total) + u'/' + QString::number(m_largest),
+                  percentText(m_total, m_largest), rateText(m_total, m_started.isValid() ? m_started.elapsed() : 0));
+}

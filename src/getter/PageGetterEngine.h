@@ -1,0 +1,85 @@
+#pragma once
+
+#include "getter/PageGetterValues.h"
+#include "platform/SettingsFile.h"
+#include "platform/ToolEngine.h"
+#include "platform/ToolSettings.h"
+#include "platform/inet/DownloadFile.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+
+#include <chrono>
+#include <memory>
+
+class QTimer;
+
+namespace inet {
+class SyncRequest;
+}
+
+struct PageGetterOptions
+{
+    std::chrono::milliseconds tick{std::chrono::seconds(1)};
+    // How long a failure stays readable in the status before the window closes.
+    std::chrono::milliseconds failureHold{std::chrono::milliseconds(1500)};
+};
+
+// The Page getter: downloads one URL into one local file with a synchronous
+// request, reading continuously on its own thread in short slices (so its event
+// loop stays free) and reporting its progress once a tick.
+class PageGetterEngine : public ToolEngine
+{
+    Q_OBJECT
+
+public:
+    static constexpr qint64 ReadSize = 64 * 1024;
+
+    explicit PageGetterEngine(const SettingsFile &settings = SettingsFile::standard(), const PageGetterOptions &options = {},
+                              QObject *parent = nullptr);
+    ~PageGetterEngine() override;
+
+    static QString agentName();
+    // "k/s": kilobytes (of 1000 bytes) per second; "%": of the largest total so far.
+    static QString rateText(qint64 total, qint64 elapsedMs);
+    static QString percentText(qint64 total, qint64 largest);
+
+public slots:
+    void setValues(const PageGetterValues &values);
+    void startDownload();
+    // "Prekid".
+    void cancel();
+
+signals:
+    void valuesLoaded(const PageGetterValues &values);
+    void statusChanged(const QString &text);
+    // Once a tick while downloading, and once at the end.
+    void progress(qint64 total, qint64 largest, const QString &bytes, const QString &percent, const QString &rate);
+    void writeFailed();
+
+protected:
+    void onStart() override;
+    void onStop() override;
+
+private:
+    void pump();
+    void schedulePump();
+    void failOpen(int error);
+    void endDownload();
+    void closeHandles();
+    void reportProgress();
+
+    SettingsFile m_file;
+    PageGetterOptions m_options;
+    ToolSettings m_settings;
+    std::unique_ptr<inet::SyncRequest> m_request;
+    inet::DownloadFile m_local;
+    QTimer *m_timer = nullptr;
+    QByteArray m_buffer;
+    QElapsedTimer m_started;
+    qint64 m_total = 0;
+    qint64 m_largest = 0;
+    bool m_opening = false;
+    bool m_downloading = false;
+    bool m_pumpQueued = false;
+};

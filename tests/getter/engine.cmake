@@ -1,0 +1,1 @@
+add_torvex_test(tst_pagegetterengine SOURCES engine/tst_pagegetterengine.cpp LIBS torvex_getter_engine TIMEOUT 120)

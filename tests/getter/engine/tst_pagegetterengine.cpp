@@ -1,0 +1,213 @@
+#include "common/FaultServerPeer.h"
+#include "common/LighttpdPeer.h"
+#include "common/TinyproxyPeer.h"
+#include "getter/PageGetterEngine.h"
+#include "platform/SettingsFile.h"
+#include "platform/ToolSettings.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+QByteArray bodyOf(qsizetype size)
+{
+    QByteArray pattern(256, Qt::Uninitialized);
+    for (int i = 0; i < 256; ++i)
+        pattern[i] = char(i);
+    return pattern.repeated(size / 256 + 1).left(size);
+}
+
+} // namespace
+
+class TestPageGetterEngine : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_root;
+    QTemporaryDir m_work;
+    LighttpdPeer m_http;
+    FaultServerPeer m_faults;
+
+    QString settingsPath() const { return m_work.filePath(QStringLiteral("TORVEX.INI")); }
+
+    std::unique_ptr<PageGetterEngine> makeEngine()
+    {
+        PageGetterOptions options;
+        options.tick = 50ms;
+        options.failureHold = 100ms;
+        return std::make_unique<PageGetterEngine>(SettingsFile(settingsPath()), options);
+    }
+
+    PageGetterValues loadedValues(PageGetterEngine &engine)
+    {
+        QSignalSpy loaded(&engine, &PageGetterEngine::valuesLoaded);
+        engine.start();
+        if (loaded.size() != 1)
+            return {};
+        return loaded.first().first().value<PageGetterValues>();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_root.isValid() && m_work.isValid());
+        QFile file(m_root.filePath(QStringLiteral("big.bin")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bodyOf(5 * 1024 * 1024));
+        file.close();
+        QVERIFY2(m_http.start(m_root.path()), qPrintable(m_http.errorText()));
+        QVERIFY2(m_faults.start(), qPrintable(m_faults.errorText()));
+    }
+
+    void init()
+    {
+        QFile::remove(settingsPath());
+        ToolSettings::resetSharedValues();
+    }
+
+    void defaultsWithoutSettings()
+    {
+        auto engine = makeEngine();
+        const PageGetterValues values = loadedValues(*engine);
+        QCOMPARE(values.url, QStringLiteral("http://127.0.0.1"));
+        QCOMPARE(values.localPath, QStringLiteral("Index.htm"));
+        QCOMPARE(values.useProxy, false);
+        QCOMPARE(values.proxy, QStringLiteral("localhost:8001"));
+        QCOMPARE(PageGetterEngine::agentName(), QStringLiteral("Div-Ivo 0.000001b"));
+    }
+
+    void keysAreReadOnlyWithTheFirstKey_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<QString>("expectedUrl");
+        QTest::addColumn<QString>("expectedLocal");
+        QTest::newRow("empty first key") << QString() << u"http://127.0.0.1"_qs << u"Index.htm"_qs;
+        QTest::newRow("first key present") << u"http://127.0.0.2/a"_qs << u"http://127.0.0.2/a"_qs << u"other.htm"_qs;
+    }
+    void keysAreReadOnlyWithTheFirstKey()
+    {
+        QFETCH(QString, url);
+        QFETCH(QString, expectedUrl);
+        QFETCH(QString, expectedLocal);
+        SettingsFile file(settingsPath());
+        QVERIFY(file.write(SettingsFile::toolSection(), u"SHTTPurl"_qs, url));
+        QVERIFY(file.write(SettingsFile::toolSection(), u"SHTTPlf"_qs, u"other.htm"_qs));
+        QVERIFY(file.write(SettingsFile::toolSection(), u"SHTTPiproxy"_qs, u"1"_qs));
+        auto engine = makeEngine();
+        const PageGetterValues values = loadedValues(*engine);
+        QCOMPARE(values.url, expectedUrl);
+        QCOMPARE(values.localPath, expectedLocal);
+        QCOMPARE(values.useProxy, !url.isEmpty());
+    }
+
+    void theKeysAreWrittenAtClose()
+    {
+        auto engine = makeEngine();
+        loadedValues(*engine);
+        engine->setValues({u"http://127.0.0.1:1/x   "_qs, u"y.htm"_qs, false, u"127.0.0.1:3128"_qs});
+        engine->stop();
+        SettingsFile file(settingsPath());
+        QCOMPARE(file.read(SettingsFile::toolSection(), u"SHTTPurl"_qs), u"http://127.0.0.1:1/x"_qs);
+        QCOMPARE(file.read(SettingsFile::toolSection(), u"SHTTPproxy"_qs), u"127.0.0.1:3128"_qs);
+        QCOMPARE(file.read(SettingsFile::toolSection(), u"SHTTPiproxy"_qs), u"0"_qs);
+        QCOMPARE(file.read(SettingsFile::toolSection(), u"SHTTPlf"_qs), u"y.htm"_qs);
+    }
+
+    void downloadsTheWholeFileAndCloses_data()
+    {
+        QTest::addColumn<bool>("throughProxy");
+        QTest::newRow("direct") << false;
+        QTest::newRow("proxy") << true;
+    }
+    void downloadsTheWholeFileAndCloses()
+    {
+        QFETCH(bool, throughProxy);
+        TinyproxyPeer proxy;
+        if (throughProxy)
+            QVERIFY2(proxy.start(), qPrintable(proxy.errorText()));
+        const QString local = m_work.filePath(QStringLiteral("got.bin"));
+        auto engine = makeEngine();
+        loadedValues(*engine);
+        engine->setValues({m_http.baseUrl() + u"big.bin"_qs, local, throughProxy, proxy.address()});
+        QSignalSpy closed(engine.get(), &ToolEngine::closeRequested);
+        QSignalSpy progress(engine.get(), &PageGetterEngine::progress);
+        engine->startDownload();
+        QTRY_COMPARE_WITH_TIMEOUT(closed.size(), 1, 20000);
+        QFile file(local);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll() == bodyOf(5 * 1024 * 1024));
+        QVERIFY(!progress.isEmpty());
+        const QList<QVariant> last = progress.last();
+        QCOMPARE(last.at(2).toString(), u"5242880/5242880"_qs);
+        QCOMPARE(last.at(3).toString(), u"100%"_qs);
+        QVERIFY(last.at(4).toString().endsWith(u"k/s"_qs));
+        if (throughProxy)
+            QTRY_VERIFY(proxy.log().contains(u"big.bin"_qs));
+    }
+
+    void anUnwritableTargetReportsTheFailedWrite()
+    {
+        // A directory stands where the file should go: no user, root included, can write it.
+        QTemporaryDir target;
+        auto engine = makeEngine();
+        loadedValues(*engine);
+        engine->setValues({m_http.baseUrl() + u"big.bin"_qs, target.path(), false, {}});
+        QSignalSpy failed(engine.get(), &PageGetterEngine::writeFailed);
+        QSignalSpy status(engine.get(), &PageGetterEngine::statusChanged);
+        engine->startDownload();
+        QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 1, 10000);
+        QCOMPARE(status.last().first().toString(), u"Error: 5"_qs);
+    }
+
+    void anUnreachableUrlSaysWhyAndCloses_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("refused") << QStringLiteral("http://127.0.0.1:%1/").arg(PeerProcess::freePort())
+                                 << u"Error: 12029 error_internet_cannot_connect"_qs;
+        QTest::newRow("no scheme") << u"nothing"_qs << u"Error: 12006 error_internet_unrecognized_scheme"_qs;
+        QTest::newRow("404") << m_faults.url(u"/status/404"_qs) << u"Error: 404"_qs;
+    }
+    void anUnreachableUrlSaysWhyAndCloses()
+    {
+        QFETCH(QString, url);
+        QFETCH(QString, status);
+        auto engine = makeEngine();
+        loadedValues(*engine);
+        engine->setValues({url, m_work.filePath(u"never.bin"_qs), false, {}});
+        QSignalSpy closed(engine.get(), &ToolEngine::closeRequested);
+        QSignalSpy texts(engine.get(), &PageGetterEngine::statusChanged);
+        engine->startDownload();
+        QTRY_COMPARE_WITH_TIMEOUT(closed.size(), 1, 10000);
+        QCOMPARE(texts.last().first().toString(), status);
+        QVERIFY(!QFile::exists(m_work.filePath(u"never.bin"_qs)));
+    }
+
+    // "Prekid" during a slow transfer closes at once.
+    void cancelEndsASlowTransfer()
+    {
+        auto engine = makeEngine();
+        loadedValues(*engine);
+        engine->setValues({m_faults.url(u"/drip/100"_qs), m_work.filePath(u"drip.bin"_qs), false, {}});
+        QSignalSpy closed(engine.get(), &ToolEngine::closeRequested);
+        engine->startDownload();
+        QTest::qWait(300);
+        QMetaObject::invokeMethod(engine.get(), &PageGetterEngine::cancel, Qt::QueuedConnection);
+        QTRY_COMPARE_WITH_TIMEOUT(closed.size(), 1, 2000);
+    }
+
+    void rateAndPercentTexts()
+    {
+        QCOMPARE(PageGetterEngine::rateText(100000, 1000), u"100k/s"_qs);
+        QCOMPARE(PageGetterEngine::percentText(50, 100), u"50%"_qs);
+        QCOMPARE(PageGetterEngine::percentText(0, 0), u"100%"_qs);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPageGetterEngine)
+#include "tst_pagegetterengine.moc"
