@@ -17,6 +17,8 @@ int main(int argc, char *argv[])
     {
         ToolboxFrame frame(placements);
         frame.closeOnTerminationSignals();
+        // Ends the loop even when a tool's top-level window is still on its way out.
+        QObject::connect(&frame, &ToolboxFrame::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
         frame.open();
         exitCode = QApplication::exec();
     }

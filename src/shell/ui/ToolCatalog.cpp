@@ -1,0 +1,41 @@
+#include "shell/ui/ToolCatalog.h"
+
+// Each tool adds its header here and one line to the table below, and its
+// window library to UI_LIBS in src/shell/CMakeLists.txt. For example:
+//   #include "ftp/ui/FtpTool.h"
+//   { MenuItem::Ftp, &ftpTool },
+// where ftpTool() returns the tool's ToolDescriptor.
+
+#include <map>
+
+namespace {
+
+using DescriptorFactory = ToolDescriptor (*)();
+
+const std::map<MenuItem, DescriptorFactory> &registeredTools()
+{
+    static const std::map<MenuItem, DescriptorFactory> tools {
+        // { MenuItem::Crawler, &crawlerTool },
+        // { MenuItem::PageGetter, &pageGetterTool },
+        // { MenuItem::Ftp, &ftpTool },
+        // { MenuItem::HttpServer, &httpServerTool },
+        // { MenuItem::ConnectionCheck, &connectionCheckTool },
+        // { MenuItem::DialUp, &dialUpTool },
+        // { MenuItem::UserName, &userNameBoxTool },
+        // { MenuItem::Processor, &processorBoxTool },
+        // { MenuItem::Drives, &drivesBoxTool },
+        // { MenuItem::Mail, &mailLinkTool },
+    };
+    return tools;
+}
+
+} // namespace
+
+std::optional<ToolDescriptor> ToolCatalog::descriptorFor(MenuItem item)
+{
+    const auto &tools = registeredTools();
+    const auto found = tools.find(item);
+    if (found == tools.end())
+        return std::nullopt;
+    return found->second();
+}
