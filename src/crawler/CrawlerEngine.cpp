@@ -326,6 +326,7 @@ void CrawlerEngine::finish(bool inWindow)
     if (fileRow >= 0)
         m_files.touch(fileRow);
     markFilesChanged(m_files.fetchPass());
+    m_statisticsShown = true;
     if (scanAllowed(m_currentUrl, m_localPath) && QFileInfo(m_localPath).isFile())
         m_collector.scanFile(m_localPath, m_currentUrl);
     if (m_firstPage == 1)
@@ -386,6 +387,7 @@ void CrawlerEngine::endCrawl()
     m_busy = false;
     m_session.reset();
     m_files.endPass();
+    m_statisticsShown = true;
     m_filesReset = true;
     setStatus(doneText());
     flush();
@@ -558,7 +560,8 @@ void CrawlerEngine::flush()
     update.bytes = m_total;
     update.rate = m_rate;
     update.pageCounter = m_pageCounter;
-    update.header = header();
+    if (m_statisticsShown)
+        update.header = header();
     update.running = m_crawling;
     const int count = m_files.size();
     if (m_filesReset) {

@@ -185,6 +185,7 @@ private:
     bool m_logReset = true;
     int m_shownErrors = 0;
     bool m_eventsChanged = false;
+    bool m_statisticsShown = false; // the list's first header says "Lokal" until then
 };
 
 Q_DECLARE_METATYPE(CrawlerEngine::Fields)

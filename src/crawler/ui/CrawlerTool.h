@@ -1,0 +1,17 @@
+#pragma once
+
+#include "platform/ToolDescriptor.h"
+
+class CrawlerEngine;
+class CrawlerWindow;
+class DownloadWorkerStarter;
+
+// The Crawler as the frame starts it: one window at a time ("Http_asy").
+namespace CrawlerTool {
+
+// starter opens the Download workers the engine hands pictures to.
+ToolDescriptor descriptor(DownloadWorkerStarter *starter);
+// Wires a window to its engine; every connection is queued.
+void connectParts(CrawlerEngine *engine, CrawlerWindow *window);
+
+} // namespace CrawlerTool

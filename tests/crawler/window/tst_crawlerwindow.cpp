@@ -1,0 +1,230 @@
+#include "SiteGenerator.h"
+#include "common/AccessibilityCheck.h"
+#include "common/LighttpdPeer.h"
+#include "common/PeerProcess.h"
+#include "crawler/CrawlerEngine.h"
+#include "crawler/ui/CrawlerTool.h"
+#include "crawler/ui/CrawlerWindow.h"
+#include "platform/EngineThread.h"
+#include "platform/SettingsFile.h"
+#include "platform/ToolSettings.h"
+
+#include <QCheckBox>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <QtTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// A window wired to its engine on a thread of its own, as the frame runs them.
+struct Tool
+{
+    QTemporaryDir work;
+    CrawlerWindow window;
+    std::unique_ptr<EngineThread> thread;
+    CrawlerEngine *engine = nullptr;
+
+    explicit Tool(const QString &root = QString())
+    {
+        auto parts = std::make_unique<CrawlerEngine>(settings(), root.isEmpty() ? work.path() : root);
+        parts->setReadLimit(std::chrono::milliseconds(2000));
+        engine = parts.get();
+        CrawlerTool::connectParts(engine, &window);
+        thread = std::make_unique<EngineThread>(std::move(parts), u"Http_asy"_s);
+        thread->start();
+        window.show();
+    }
+    ~Tool() { QVERIFY(close()); }
+    bool close() { return !thread || thread->shutdown(std::chrono::seconds(10)); }
+    SettingsFile settings() const { return SettingsFile(work.filePath(u"TORVEX.INI"_s)); }
+
+    template <typename T> T *control(const QString &name) const
+    {
+        for (T *widget : window.findChildren<T *>()) {
+            if (widget->accessibleName() == name || widget->property("text").toString() == name)
+                return widget;
+        }
+        return nullptr;
+    }
+    void grab(const QString &name) { window.grab().save(u"/tmp/"_s + name); }
+};
+
+struct FaultSite
+{
+    PeerProcess peer;
+    quint16 port = 0;
+    bool start()
+    {
+        port = PeerProcess::freePort();
+        const QString script = qEnvironmentVariable("TORVEX_SOURCE_DIR") + u"/tests/crawler/fault_site.py"_s;
+        return peer.start(
+            u"/usr/bin/python3"_s, { script, u"127.0.0.1"_s, QString::number(port) }, u"127.0.0.1"_s, port);
+    }
+    QString url(const QString &path) const { return u"http://127.0.0.1:%1/"_s.arg(port) + path; }
+};
+
+} // namespace
+
+class TestCrawlerWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { ToolSettings::resetSharedValues(); }
+    void defaultsAndControls();
+    void settingsFollowTheFirstKey();
+    void crawlIsShownAsItGoes();
+    void deleteAsksAndMarksTheRow();
+};
+
+void TestCrawlerWindow::defaultsAndControls()
+{
+    Tool tool;
+    QTRY_COMPARE(tool.window.fields().address, u"http://127.0.0.1"_s);
+    QCOMPARE(tool.window.windowTitle(), u"HTTP"_s);
+    QVERIFY(unnamedControls(&tool.window).isEmpty());
+    QCOMPARE(tool.window.filesHeader(), u"Lokal"_s);
+    QCOMPARE(tool.window.eventLog()->headerItem()->text(0), u"hInternet"_s);
+    QCOMPARE(tool.window.eventLog()->headerItem()->text(2), u"opis"_s);
+    QCOMPARE(tool.window.localFiles()->headerItem()->text(1), u"byte-ova"_s);
+    QCOMPARE(tool.window.localFiles()->headerItem()->text(2), u"vrijeme"_s);
+    for (const QString &text : { u"Start"_s, u"Prekid"_s, u"Prekini vezu"_s })
+        QVERIFY2(tool.control<QPushButton>(text), qPrintable(text));
+    QCOMPARE(tool.control<QPushButton>(u"Prekini vezu"_s)->toolTip(), u"Prekid veze"_s);
+
+    // The proxy entry follows its check box.
+    auto *proxy = tool.control<QLineEdit>(u"Proxy:"_s);
+    auto *useProxy = tool.control<QCheckBox>(u"Proxy:"_s);
+    QVERIFY(proxy && useProxy);
+    QVERIFY(!proxy->isEnabled());
+    useProxy->setChecked(true);
+    QVERIFY(proxy->isEnabled());
+
+    // The preview box says the state it is in.
+    auto *preview = tool.control<QCheckBox>(u"preview"_s);
+    QVERIFY(preview);
+    QVERIFY(preview->isChecked());
+    QCOMPARE(preview->text(), u"Preview is ON"_s);
+    preview->setChecked(false);
+    QCOMPARE(preview->text(), u"Preview is OFF"_s);
+    QVERIFY(tool.control<QCheckBox>(u"Download"_s)->isChecked());
+    tool.grab(u"crawler-window-open.png"_s);
+}
+
+void TestCrawlerWindow::settingsFollowTheFirstKey()
+{
+    QTemporaryDir work;
+    SettingsFile file(work.filePath(u"TORVEX.INI"_s));
+    const QString section = SettingsFile::toolSection();
+    file.write(section, u"HTTPurl"_s, QString());
+    file.write(section, u"HTTPproxy"_s, u"cache:3128"_s);
+    file.write(section, u"Slike"_s, u"0"_s);
+    {
+        CrawlerEngine engine(file, work.path());
+        engine.start();
+        QCOMPARE(engine.fields().address, u"http://127.0.0.1"_s);
+        QCOMPARE(engine.fields().proxy, u"localhost:8001"_s);
+        QVERIFY(engine.fields().pictures);
+        engine.stop();
+    }
+    // Closing wrote every key; with the first key present all are read.
+    QCOMPARE(file.read(section, u"HTTPurl"_s), u"http://127.0.0.1"_s);
+    QCOMPARE(file.read(section, u"IEgazi"_s), u"0"_s);
+    file.write(section, u"HTTPurl"_s, u"http://h/d/"_s);
+    file.write(section, u"HTTPproxy"_s, u"cache:3128"_s);
+    file.write(section, u"HTTPiproxy"_s, u"1"_s);
+    file.write(section, u"Slike"_s, u"0"_s);
+    file.write(section, u"IEgazi"_s, u"1"_s);
+    CrawlerEngine engine(file, work.path());
+    engine.start();
+    const CrawlerEngine::Fields fields = engine.fields();
+    QCOMPARE(fields.address, u"http://h/d/"_s);
+    QCOMPARE(fields.proxy, u"cache:3128"_s);
+    QVERIFY(fields.useProxy);
+    QVERIFY(!fields.pictures);
+    QVERIFY(fields.overwrite);
+    engine.stop();
+}
+
+void TestCrawlerWindow::crawlIsShownAsItGoes()
+{
+    FaultSite site;
+    QVERIFY2(site.start(), qPrintable(site.peer.errorText()));
+    Tool tool;
+    QTRY_VERIFY(!tool.window.fields().address.isEmpty());
+    tool.control<QLineEdit>(u"Adresa:"_s)->setText(site.url(u"index.htm"_s));
+    tool.control<QCheckBox>(u"Download"_s)->setChecked(false);
+    QTest::mouseClick(tool.control<QPushButton>(u"Start"_s), Qt::LeftButton);
+
+    // Mid-crawl: the stalled page is being read, the failed links are in the log.
+    QTRY_VERIFY_WITH_TIMEOUT(tool.window.localFiles()->topLevelItemCount() == 6
+            && tool.window.eventLog()->topLevelItemCount() > 8 && tool.window.statusText() != u"- gotovo -",
+        20000);
+    tool.grab(u"crawler-window-midcrawl.png"_s);
+
+    QTRY_COMPARE_WITH_TIMEOUT(tool.window.statusText(), u"- gotovo -"_s, 30000);
+    tool.grab(u"crawler-window-done.png"_s);
+    QVERIFY(tool.window.filesHeader().startsWith(u"Poziv:"_s));
+    QVERIFY(tool.window.filesHeader().endsWith(u" Kb"_s));
+    QTreeWidget *log = tool.window.eventLog();
+    int errors = 0;
+    for (int row = 0; row < log->topLevelItemCount(); ++row)
+        errors += log->topLevelItem(row)->text(0) == u"ERROR:" ? 1 : 0;
+    QCOMPARE(errors, 13);
+    QTreeWidget *files = tool.window.localFiles();
+    for (int row = 0; row < files->topLevelItemCount(); ++row) {
+        const QFileInfo info(files->topLevelItem(row)->text(0));
+        QCOMPARE(files->topLevelItem(row)->text(1).isEmpty(), !info.exists());
+    }
+    QVERIFY(unnamedControls(&tool.window).isEmpty());
+}
+
+void TestCrawlerWindow::deleteAsksAndMarksTheRow()
+{
+    QTemporaryDir served;
+    QVERIFY(SiteGenerator::writeFile(served.filePath(u"index.htm"_s), "<a href=a.htm>a</a> <a href=b.htm>b</a>"));
+    QVERIFY(SiteGenerator::writeFile(served.filePath(u"a.htm"_s), "<p>a</p>"));
+    QVERIFY(SiteGenerator::writeFile(served.filePath(u"b.htm"_s), "<p>b</p>"));
+    LighttpdPeer peer;
+    QVERIFY2(peer.start(served.path()), qPrintable(peer.errorText()));
+    Tool tool;
+    QTRY_VERIFY(!tool.window.fields().address.isEmpty());
+    tool.control<QLineEdit>(u"Adresa:"_s)->setText(peer.baseUrl());
+    QTest::mouseClick(tool.control<QPushButton>(u"Start"_s), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(tool.window.statusText(), u"- gotovo -"_s, 20000);
+    QTreeWidget *files = tool.window.localFiles();
+    QCOMPARE(files->topLevelItemCount(), 3);
+
+    QStringList asked;
+    bool answer = false;
+    tool.window.setConfirmation([&](const QString &path) {
+        asked.append(path);
+        return answer;
+    });
+    QPushButton *remove = tool.control<QPushButton>(u"Briši lokalnu datoteku"_s);
+    QVERIFY(remove);
+    files->setCurrentItem(files->topLevelItem(1));
+    const QString path = files->topLevelItem(1)->text(0);
+    QVERIFY(QFileInfo::exists(path));
+    // Refused: the file stays.
+    QTest::mouseClick(remove, Qt::LeftButton);
+    QCOMPARE(asked, QStringList { path });
+    QTest::qWait(200);
+    QVERIFY(QFileInfo::exists(path));
+    // Confirmed: the file goes and its row shows the missing mark.
+    answer = true;
+    QTest::mouseClick(remove, Qt::LeftButton);
+    QTRY_VERIFY(!QFileInfo::exists(path));
+    QTRY_VERIFY(files->topLevelItem(1)->text(1).isEmpty());
+    const QImage shown = files->topLevelItem(1)->icon(0).pixmap(16).toImage();
+    QCOMPARE(shown, CrawlerWindow::fileIcon(LocalFileRow::Missing).pixmap(16).toImage());
+    QVERIFY(QFileInfo::exists(files->topLevelItem(0)->text(0)));
+}
+
+QTEST_MAIN(TestCrawlerWindow)
+#include "tst_crawlerwindow.moc"
