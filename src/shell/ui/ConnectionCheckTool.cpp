@@ -7,9 +7,8 @@ namespace ConnectionCheckTool {
 
 ToolDescriptor descriptor()
 {
-    return InfoBoxTools::messageBox(ConnectionCheckText::caption(), [] {
-        return ConnectionCheckText::text(NetworkLink::read(QStringLiteral("/")));
-    });
+    return InfoBoxTools::messageBox(ConnectionCheckText::caption(),
+        [] { return ConnectionCheckText::text(NetworkLink::read(QStringLiteral("/"))); });
 }
 
 } // namespace ConnectionCheckTool

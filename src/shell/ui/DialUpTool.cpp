@@ -7,8 +7,8 @@ namespace DialUpTool {
 
 void connectParts(DialUpEngine *engine, DialUpWindow *window)
 {
-    QObject::connect(engine, &DialUpEngine::connectionNameLoaded, window, &DialUpWindow::showConnectionName,
-                     Qt::QueuedConnection);
+    QObject::connect(
+        engine, &DialUpEngine::connectionNameLoaded, window, &DialUpWindow::showConnectionName, Qt::QueuedConnection);
     QObject::connect(window, &DialUpWindow::dialRequested, engine, &DialUpEngine::dial, Qt::QueuedConnection);
 }
 
@@ -20,7 +20,7 @@ ToolDescriptor descriptor()
         auto engine = std::make_unique<DialUpEngine>();
         auto *window = new DialUpWindow;
         connectParts(engine.get(), window);
-        return ToolParts{std::move(engine), window};
+        return ToolParts { std::move(engine), window };
     };
     return tool;
 }

@@ -14,9 +14,9 @@ const QString NameRole = QStringLiteral("Veza");
 // The entry's picture: a connection name of up to 255 characters.
 constexpr int NameLength = 255;
 
-constexpr QSize WindowUnits{173, 52};
-constexpr QRect NameUnits{27, 14, 119, 10};
-constexpr QRect DialUnits{62, 33, 49, 14};
+constexpr QSize WindowUnits { 173, 52 };
+constexpr QRect NameUnits { 27, 14, 119, 10 };
+constexpr QRect DialUnits { 62, 33, 49, 14 };
 
 // An entry field keeps at least the height its style needs to show its text.
 QRect atLeastHint(QRect pixels, const QWidget *control)

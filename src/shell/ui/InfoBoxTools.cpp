@@ -14,7 +14,7 @@ ToolDescriptor messageBox(const QString &caption, std::function<QString()> gathe
         auto engine = std::make_unique<InfoBoxEngine>(gather);
         auto *box = new InfoBox(caption);
         QObject::connect(engine.get(), &InfoBoxEngine::textReady, box, &InfoBox::showText, Qt::QueuedConnection);
-        return ToolParts{std::move(engine), box};
+        return ToolParts { std::move(engine), box };
     };
     return tool;
 }
@@ -31,7 +31,8 @@ ToolDescriptor processorBox()
 
 ToolDescriptor drivesBox()
 {
-    return messageBox(InfoBoxTexts::drivesCaption(), [] { return InfoBoxTexts::currentDrivesText(QStringLiteral("/")); });
+    return messageBox(
+        InfoBoxTexts::drivesCaption(), [] { return InfoBoxTexts::currentDrivesText(QStringLiteral("/")); });
 }
 
 } // namespace InfoBoxTools

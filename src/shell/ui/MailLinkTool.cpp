@@ -8,7 +8,7 @@ ToolDescriptor descriptor()
 {
     ToolDescriptor tool;
     tool.procedureName = MailLinkWindow::procedureName();
-    tool.create = [](const QStringList &) { return ToolParts{nullptr, new MailLinkWindow}; };
+    tool.create = [](const QStringList &) { return ToolParts { nullptr, new MailLinkWindow }; };
     return tool;
 }
 

@@ -12,8 +12,8 @@ namespace {
 
 const QString Title = QStringLiteral("Link");
 
-constexpr QSize WindowUnits{173, 52};
-constexpr QRect AddressUnits{40, 16, 93, 14};
+constexpr QSize WindowUnits { 173, 52 };
+constexpr QRect AddressUnits { 40, 16, 93, 14 };
 
 } // namespace
 
