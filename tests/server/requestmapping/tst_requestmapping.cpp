@@ -1,0 +1,111 @@
+#include "server/PathMapper.h"
+#include "server/RequestLine.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TestRequestMapping : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void requestLines_data();
+    void requestLines();
+    void paths_data();
+    void paths();
+};
+
+void TestRequestMapping::requestLines_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QByteArray>("path");
+    const int get = int(RequestLine::Kind::Get);
+    const int notSupported = int(RequestLine::Kind::NotSupported);
+    const int malformed = int(RequestLine::Kind::Malformed);
+    QTest::newRow("plain") << QByteArray("GET / HTTP/1.0") << get << QByteArray("/");
+    QTest::newRow("lower-cased") << QByteArray("GET /Sub/Index.HTM HTTP/1.1") << get << QByteArray("/sub/index.htm");
+    QTest::newRow("leading blanks") << QByteArray("   get   /a.htm   http/1.0") << get << QByteArray("/a.htm");
+    QTest::newRow("query and fragment") << QByteArray("GET /a.htm?x=1#y HTTP/1.0") << get << QByteArray("/a.htm");
+    QTest::newRow("blank inside") << QByteArray("GET /a b.htm HTTP/1.0") << get << QByteArray("/a b.htm");
+    QTest::newRow("escapes kept") << QByteArray("GET /%2E%2e HTTP/1.0") << get << QByteArray("/%2e%2e");
+    QTest::newRow("post") << QByteArray("POST / HTTP/1.0") << notSupported << QByteArray();
+    QTest::newRow("head") << QByteArray("HEAD / HTTP/1.0") << notSupported << QByteArray();
+    QTest::newRow("no protocol") << QByteArray("GET /") << malformed << QByteArray();
+    QTest::newRow("no path") << QByteArray("GET HTTP/1.0") << malformed << QByteArray();
+    QTest::newRow("empty") << QByteArray() << malformed << QByteArray();
+    QTest::newRow("method glued") << QByteArray("GETX / HTTP/1.0") << notSupported << QByteArray();
+    QTest::newRow("only a word") << QByteArray("hello") << malformed << QByteArray();
+    QTest::newRow("control byte") << QByteArray("GET /a\x02 HTTP/1.0") << malformed << QByteArray();
+    QTest::newRow("binary") << QByteArray("\xff\xfe\x01 / HTTP/1.0") << malformed << QByteArray();
+}
+
+void TestRequestMapping::requestLines()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(int, kind);
+    QFETCH(QByteArray, path);
+    const RequestLine parsed = RequestLine::parse(line);
+    QCOMPARE(int(parsed.kind), kind);
+    QCOMPARE(parsed.path, path);
+}
+
+void TestRequestMapping::paths_data()
+{
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<int>("verdict");
+    QTest::addColumn<QString>("local"); // relative to the served directory
+    const int file = int(PathMapper::Verdict::File);
+    const int directory = int(PathMapper::Verdict::Directory);
+    const int missing = int(PathMapper::Verdict::Missing);
+    const int forbidden = int(PathMapper::Verdict::Forbidden);
+    const int malformed = int(PathMapper::Verdict::Malformed);
+    QTest::newRow("root") << QByteArray("") << directory << QString();
+    QTest::newRow("file with capitals") << QByteArray("docs/readme.txt") << file << QStringLiteral("Docs/ReadMe.TXT");
+    QTest::newRow("exact name wins") << QByteArray("Same.txt") << file << QStringLiteral("Same.txt");
+    QTest::newRow("directory with slash") << QByteArray("docs/") << directory << QStringLiteral("Docs/");
+    QTest::newRow("escaped blank") << QByteArray("a%20b.txt") << file << QStringLiteral("a b.txt");
+    QTest::newRow("missing below existing")
+        << QByteArray("docs/nema.txt") << missing << QStringLiteral("Docs/nema.txt");
+    QTest::newRow("dot segments skipped")
+        << QByteArray("./docs/./readme.txt") << file << QStringLiteral("Docs/ReadMe.TXT");
+    QTest::newRow("dot dot") << QByteArray("..") << forbidden << QString();
+    QTest::newRow("dot dot inside") << QByteArray("docs/../../x") << forbidden << QString();
+    QTest::newRow("escaped dot dot") << QByteArray("%2e%2E/x") << forbidden << QString();
+    QTest::newRow("backslash dot dot") << QByteArray("docs\\..\\..\\x") << forbidden << QString();
+    QTest::newRow("absolute") << QByteArray("/etc/passwd") << forbidden << QString();
+    QTest::newRow("escaped absolute") << QByteArray("%2fetc%2fpasswd") << forbidden << QString();
+    QTest::newRow("drive letter") << QByteArray("c:/windows") << forbidden << QString();
+    QTest::newRow("link outside") << QByteArray("out/x") << forbidden << QString();
+    QTest::newRow("link outside missing below") << QByteArray("out/nema/x") << forbidden << QString();
+    QTest::newRow("link inside") << QByteArray("alias/readme.txt") << file << QStringLiteral("alias/ReadMe.TXT");
+    QTest::newRow("nul") << QByteArray("a%00b") << malformed << QString();
+}
+
+void TestRequestMapping::paths()
+{
+    QFETCH(QByteArray, request);
+    QFETCH(int, verdict);
+    QFETCH(QString, local);
+    QTemporaryDir parent;
+    const QString root = parent.filePath(QStringLiteral("www/"));
+    QDir().mkpath(root + QStringLiteral("Docs"));
+    QDir().mkpath(parent.filePath(QStringLiteral("outside/nema")));
+    for (const QString &name : { QStringLiteral("Docs/ReadMe.TXT"), QStringLiteral("Same.txt"),
+             QStringLiteral("same.txt"), QStringLiteral("a b.txt") }) {
+        QFile file(root + name);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    QVERIFY(QFile::link(parent.filePath(QStringLiteral("outside")), root + QStringLiteral("out")));
+    QVERIFY(QFile::link(root + QStringLiteral("Docs"), root + QStringLiteral("alias")));
+
+    const PathMapper::Result result = PathMapper(root).map(request);
+    QCOMPARE(int(result.verdict), verdict);
+    if (verdict != int(PathMapper::Verdict::Forbidden) && verdict != int(PathMapper::Verdict::Malformed))
+        QCOMPARE(result.localPath, root + local);
+}
+
+QTEST_GUILESS_MAIN(TestRequestMapping)
+#include "tst_requestmapping.moc"
