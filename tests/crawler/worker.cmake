@@ -1,2 +1,4 @@
 add_torvex_test(tst_downloadworkerstatus SOURCES worker/tst_downloadworkerstatus.cpp LIBS torvex_crawler_engine TIMEOUT 60)
 add_torvex_test(tst_downloadworkerengine SOURCES worker/tst_downloadworkerengine.cpp LIBS torvex_crawler_engine TIMEOUT 120)
+add_torvex_test(tst_downloadworkerwindow SOURCES worker/tst_downloadworkerwindow.cpp
+  LIBS torvex_crawler torvex_shell GUI TIMEOUT 120)

@@ -85,6 +85,10 @@ void DownloadWorkerWindow::showPicture(const QString &path)
     m_picture->setPixmap(
         QPixmap::fromImage(image.scaled(PictureSide, PictureSide, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
     m_picture->show();
+    // The window grows to the picture, and its frame with it.
+    adjustSize();
+    if (parentWidget())
+        parentWidget()->adjustSize();
 }
 
 void DownloadWorkerWindow::showEvent(QShowEvent *event)

@@ -1,0 +1,146 @@
+#include "common/AccessibilityCheck.h"
+#include "common/FaultServerPeer.h"
+#include "common/LighttpdPeer.h"
+#include "crawler/DownloadWorkers.h"
+#include "crawler/ui/DownloadWorkerTool.h"
+#include "platform/SettingKeys.h"
+#include "platform/ToolSettings.h"
+#include "shell/ui/ToolLauncher.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+// The workers' windows as the frame opens them, started the way the Crawler
+// starts them: claim a free worker, then hand it its job.
+class TestDownloadWorkerWindow : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_root;
+    QTemporaryDir m_out;
+    LighttpdPeer m_http;
+    FaultServerPeer m_faults;
+    QMdiArea *m_area = nullptr;
+    ToolLauncher *m_launcher = nullptr;
+
+    QString pictureUrl() const { return m_http.baseUrl() + QStringLiteral("slike/naslovna/velika-slika.png"); }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_root.isValid() && m_out.isValid());
+        QVERIFY(QDir(m_root.path()).mkpath(QStringLiteral("slike/naslovna")));
+        QImage picture(240, 160, QImage::Format_RGB32);
+        picture.fill(QColor(30, 110, 200));
+        for (int x = 0; x < 240; ++x)
+            for (int y = 60; y < 100; ++y)
+                picture.setPixelColor(x, y, QColor(240, 200, 40));
+        QVERIFY(picture.save(m_root.filePath(QStringLiteral("slike/naslovna/velika-slika.png"))));
+        QVERIFY2(m_http.start(m_root.path()), qPrintable(m_http.errorText()));
+        QVERIFY2(m_faults.start(), qPrintable(m_faults.errorText()));
+        m_area = new QMdiArea;
+        m_area->resize(700, 450);
+        m_area->show();
+        m_launcher = new ToolLauncher(m_area, nullptr);
+        ToolHost::setInstance(m_launcher);
+    }
+
+    void cleanupTestCase()
+    {
+        m_launcher->closeAll();
+        ToolHost::setInstance(nullptr);
+        delete m_launcher;
+        delete m_area;
+    }
+
+    void aFinishedPictureIsShownThenTheWindowCloses()
+    {
+        ToolSettings(SettingKeys::crawler()).setFlag("IEPrew", true);
+        const int index = DownloadWorkers::claimFree();
+        QCOMPARE(index, 0);
+        QSignalSpy opened(m_launcher, &ToolLauncher::windowOpened);
+        QSignalSpy closed(m_launcher, &ToolLauncher::windowClosed);
+        const QString local = m_out.filePath(QStringLiteral("velika-slika.png"));
+        ToolHostWorkerStarter().startWorker(index, {pictureUrl(), local, {}, false});
+        QTRY_COMPARE(opened.size(), 1);
+        auto *window = opened.first().first().value<QWidget *>();
+        QVERIFY(DownloadWorkers::isRunning(0));
+        QTRY_COMPARE(window->toolTip(), pictureUrl());
+        auto *abort = window->findChild<QPushButton *>();
+        QCOMPARE(abort->text(), QStringLiteral("Prekid"));
+        QCOMPARE(abort->toolTip(), pictureUrl());
+        QTRY_COMPARE(window->windowTitle(), QStringLiteral("... ") + pictureUrl().right(35));
+        const auto showsPicture = [window] {
+            const auto labels = window->findChildren<QLabel *>();
+            return std::any_of(labels.cbegin(), labels.cend(), [](QLabel *label) { return !label->pixmap().isNull(); });
+        };
+        QTRY_VERIFY(showsPicture());
+        const auto labels = window->findChildren<QLabel *>();
+        QVERIFY(std::any_of(labels.cbegin(), labels.cend(), [&](QLabel *label) { return label->text() == local; }));
+        QVERIFY2(unnamedControls(window).isEmpty(), qPrintable(unnamedControls(window).join(u", ")));
+        m_launcher->container(window)->grab().save(QStringLiteral("/tmp/torvex-worker.png"));
+        QTRY_COMPARE_WITH_TIMEOUT(closed.size(), 1, 10000);
+        QTRY_VERIFY(!DownloadWorkers::isRunning(0));
+    }
+
+    void aSecondStartRaisesTheOpenWindow()
+    {
+        ToolSettings(SettingKeys::crawler()).setFlag("IEPrew", false);
+        QSignalSpy opened(m_launcher, &ToolLauncher::windowOpened);
+        const DownloadJob job{m_faults.url(QStringLiteral("/silent")), m_out.filePath(QStringLiteral("s.bin")), {}, false};
+        QCOMPARE(DownloadWorkers::claimFree(), 0);
+        ToolHostWorkerStarter().startWorker(0, job);
+        QTRY_COMPARE(opened.size(), 1);
+        QWidget *worker = opened.first().first().value<QWidget *>();
+        // Another worker takes the front.
+        QCOMPARE(DownloadWorkers::claimFree(), 1);
+        ToolHostWorkerStarter().startWorker(1, job);
+        QTRY_COMPARE(opened.size(), 2);
+        QWidget *other = opened.at(1).first().value<QWidget *>();
+        QTRY_COMPARE(m_area->activeSubWindow(), m_launcher->container(other));
+
+        m_launcher->launch(downloadWorkerTool(0), downloadWorkerArguments(job), false);
+        QTRY_COMPARE(m_area->activeSubWindow(), m_launcher->container(worker));
+        QTest::qWait(100);
+        QCOMPARE(opened.size(), 2);
+        QCOMPARE(m_launcher->openWindows().size(), 2);
+
+        // "Prekid" four times: every attempt ends, then the window closes and frees its mark.
+        for (QWidget *window : {worker, other}) {
+            auto *abort = window->findChild<QPushButton *>();
+            for (int attempt = 1; attempt <= 4 && m_launcher->openWindows().contains(window); ++attempt) {
+                QTest::qWait(150);
+                if (m_launcher->openWindows().contains(window))
+                    abort->click();
+            }
+        }
+        QTRY_VERIFY(m_launcher->openWindows().isEmpty());
+        QTRY_VERIFY(!DownloadWorkers::isRunning(0) && !DownloadWorkers::isRunning(1));
+    }
+
+    void aHiddenWorkerStaysOutOfSight()
+    {
+        QSignalSpy opened(m_launcher, &ToolLauncher::windowOpened);
+        QSignalSpy closed(m_launcher, &ToolLauncher::windowClosed);
+        QCOMPARE(DownloadWorkers::claimFree(), 0);
+        const QString local = m_out.filePath(QStringLiteral("skrivena.png"));
+        ToolHostWorkerStarter().startWorker(0, {m_faults.url(QStringLiteral("/drip/5")), local, {}, true});
+        QTRY_COMPARE(opened.size(), 1);
+        QWidget *window = opened.first().first().value<QWidget *>();
+        QTRY_VERIFY(!m_launcher->container(window)->isVisible());
+        QTRY_COMPARE_WITH_TIMEOUT(closed.size(), 1, 10000);
+        QFile file(local);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.size(), 5);
+    }
+};
+
+QTEST_MAIN(TestDownloadWorkerWindow)
+#include "tst_downloadworkerwindow.moc"
