@@ -2,6 +2,7 @@
 
 #include "crawler/CrawlerEngine.h"
 #include "crawler/ui/CrawlerWindow.h"
+#include "crawler/ui/DownloadWorkerTool.h"
 
 namespace CrawlerTool {
 
@@ -29,6 +30,12 @@ ToolDescriptor descriptor(DownloadWorkerStarter *starter)
         return ToolParts { std::move(engine), window };
     };
     return tool;
+}
+
+ToolDescriptor descriptor()
+{
+    static ToolHostWorkerStarter starter;
+    return descriptor(&starter);
 }
 
 } // namespace CrawlerTool

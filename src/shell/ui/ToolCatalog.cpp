@@ -6,6 +6,8 @@
 //   { MenuItem::Ftp, &ftpTool },
 // where ftpTool() returns the tool's ToolDescriptor.
 
+#include "crawler/ui/CrawlerTool.h"
+
 #include <map>
 
 namespace {
@@ -15,7 +17,7 @@ using DescriptorFactory = ToolDescriptor (*)();
 const std::map<MenuItem, DescriptorFactory> &registeredTools()
 {
     static const std::map<MenuItem, DescriptorFactory> tools {
-        // { MenuItem::Crawler, &crawlerTool },
+        { MenuItem::Crawler, &crawlerTool },
         // { MenuItem::PageGetter, &pageGetterTool },
         // { MenuItem::Ftp, &ftpTool },
         // { MenuItem::HttpServer, &httpServerTool },
