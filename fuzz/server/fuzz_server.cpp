@@ -1,0 +1,54 @@
+// Request-line parsing and path mapping on arbitrary bytes: whatever a client
+// sends, the mapped path never leaves the served directory.
+#include "server/PathMapper.h"
+#include "server/RequestLine.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <cstdlib>
+
+namespace {
+
+struct Tree
+{
+    QTemporaryDir parent;
+    QString root;
+    Tree()
+    {
+        root = parent.filePath(QStringLiteral("www/"));
+        QDir().mkpath(root + QStringLiteral("Sub/Deeper"));
+        QDir().mkpath(parent.filePath(QStringLiteral("outside")));
+        QFile(root + QStringLiteral("Sub/Index.HTM")).open(QIODevice::WriteOnly);
+        QFile::link(parent.filePath(QStringLiteral("outside")), root + QStringLiteral("out"));
+    }
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    static Tree tree;
+    static const PathMapper mapper(tree.root);
+    const QByteArrayView line(reinterpret_cast<const char *>(data), qsizetype(size));
+    const RequestLine request = RequestLine::parse(line);
+    if (request.kind != RequestLine::Kind::Get)
+        return 0;
+    QByteArray path = request.path;
+    if (path.startsWith('/'))
+        path.remove(0, 1);
+    const PathMapper::Result result = mapper.map(path);
+    using Verdict = PathMapper::Verdict;
+    if (result.verdict == Verdict::File || result.verdict == Verdict::Directory || result.verdict == Verdict::Missing) {
+        if (!result.localPath.startsWith(tree.root))
+            std::abort();
+        const QString canonical = QFileInfo(result.localPath).canonicalFilePath();
+        if (!canonical.isEmpty() && !QString(canonical + u'/').startsWith(QFileInfo(tree.root).canonicalFilePath()))
+            std::abort();
+        if (result.localPath.contains(QStringLiteral("/../")) || result.localPath.endsWith(QStringLiteral("/..")))
+            std::abort();
+    }
+    return 0;
+}
