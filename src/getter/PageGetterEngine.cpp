@@ -137,9 +137,7 @@ void PageGetterEngine::pump()
         }
         m_opening = false;
         if (!m_local.create(m_settings.text(LocalKey).trimmed())) {
-            emit statusChanged(ErrorPrefix + QString::number(m_local.error()));
-            closeHandles();
-            emit writeFailed();
+            failWrite();
             return;
         }
         m_buffer.resize(ReadSize);
@@ -160,9 +158,7 @@ void PageGetterEngine::pump()
             return;
         }
         if (!m_local.write(QByteArrayView(m_buffer.constData(), count))) {
-            emit statusChanged(ErrorPrefix + QString::number(m_local.error()));
-            closeHandles();
-            emit writeFailed();
+            failWrite();
             return;
         }
         m_total += count;
@@ -181,12 +177,19 @@ void PageGetterEngine::endDownload()
 {
     const bool stored = m_local.close();
     reportProgress();
-    closeHandles();
     if (!stored) {
-        emit statusChanged(ErrorPrefix + QString::number(m_local.error()));
-        emit writeFailed();
+        failWrite();
         return;
     }
+    closeHandles();
+    emit closeRequested();
+}
+
+void PageGetterEngine::failWrite()
+{
+    emit statusChanged(ErrorPrefix + QString::number(m_local.error()));
+    closeHandles();
+    emit writeFailed();
     emit closeRequested();
 }
 

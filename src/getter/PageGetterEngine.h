@@ -66,6 +66,7 @@ private:
     void schedulePump();
     void failOpen(int error);
     void endDownload();
+    void failWrite();
     void closeHandles();
     void reportProgress();
 
