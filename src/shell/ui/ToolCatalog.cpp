@@ -7,6 +7,7 @@
 // where ftpTool() returns the tool's ToolDescriptor.
 
 #include "crawler/ui/CrawlerTool.h"
+#include "getter/ui/PageGetterTool.h"
 
 #include <map>
 
@@ -18,7 +19,7 @@ const std::map<MenuItem, DescriptorFactory> &registeredTools()
 {
     static const std::map<MenuItem, DescriptorFactory> tools {
         { MenuItem::Crawler, &crawlerTool },
-        // { MenuItem::PageGetter, &pageGetterTool },
+        { MenuItem::PageGetter, &pageGetterTool },
         // { MenuItem::Ftp, &ftpTool },
         // { MenuItem::HttpServer, &httpServerTool },
         // { MenuItem::ConnectionCheck, &connectionCheckTool },
