@@ -151,6 +151,7 @@ void ToolLauncher::bringToFront(const QString &procedureName)
 
 void ToolLauncher::closeAll()
 {
+    m_closeAllDeadline = QDeadlineTimer(m_shutdownLimit);
     QList<QPointer<QWidget>> containers;
     for (const auto &running : m_running)
         containers.append(running->container);
@@ -162,6 +163,17 @@ void ToolLauncher::closeAll()
     // has its engine stopped all the same.
     while (!m_running.empty())
         finish(m_running.front()->key);
+    m_closeAllDeadline.reset();
+}
+
+std::chrono::milliseconds ToolLauncher::engineStopLimit() const
+{
+    // Even after a stuck engine used up the common limit, a sound one gets the
+    // moment it needs to stop and save its keys.
+    constexpr std::chrono::milliseconds Moment { 250 };
+    if (!m_closeAllDeadline)
+        return m_shutdownLimit;
+    return std::max(Moment, std::chrono::milliseconds(m_closeAllDeadline->remainingTime()));
 }
 
 void ToolLauncher::finish(const QWidget *container)
@@ -176,7 +188,7 @@ void ToolLauncher::finish(const QWidget *container)
         PlacementAdapter(*m_placements, QFontMetrics(running->font))
             .save(running->procedureName, running->container, running->resizable);
     }
-    const bool stopped = !running->engine || running->engine->shutdown(m_shutdownLimit);
+    const bool stopped = !running->engine || running->engine->shutdown(engineStopLimit());
     releaseMarkWhenStopped(*running, stopped);
     emit windowClosed();
 }

@@ -2,6 +2,7 @@
 
 #include "platform/ToolHost.h"
 
+#include <QDeadlineTimer>
 #include <QFont>
 #include <QList>
 #include <QObject>
@@ -9,6 +10,7 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class EngineThread;
@@ -36,7 +38,8 @@ public:
     void closeAll();
 
     // How long a closing window waits for its engine; a stuck engine is left
-    // to end on its own.
+    // to end on its own. closeAll() gives all engines together this long (each
+    // still gets a short moment), so stuck tools cannot add up at exit.
     void setShutdownLimit(std::chrono::milliseconds limit) { m_shutdownLimit = limit; }
 
     // The open tool windows (as the tools created them), in the order opened.
@@ -59,9 +62,11 @@ private:
     void finish(const QWidget *container);
     void releaseMarkWhenStopped(RunningTool &running, bool stopped);
     RunningTool *find(const QWidget *window) const;
+    std::chrono::milliseconds engineStopLimit() const;
 
     QMdiArea *m_area;
     WindowPlacementStore *m_placements;
     std::chrono::milliseconds m_shutdownLimit { std::chrono::seconds(5) };
+    std::optional<QDeadlineTimer> m_closeAllDeadline;
     std::vector<std::unique_ptr<RunningTool>> m_running;
 };

@@ -60,6 +60,8 @@ ToolboxFrame::ToolboxFrame(WindowPlacementStore &placements, QWidget *parent)
 {
     setWindowTitle(FrameTitle);
     setWindowIcon(ShellIcons::icon(FrameIcon));
+    // Tool windows without an icon of their own show the program's.
+    QApplication::setWindowIcon(windowIcon());
     m_area->setAccessibleName(DesktopName);
     m_area->setBackground(QBrush(ShellIcons::pixmap(Wallpaper, QSize(WallpaperTile, WallpaperTile))));
     setCentralWidget(m_area);
@@ -88,6 +90,7 @@ void ToolboxFrame::buildMenu()
             current->setAccessibleName(withoutAccelerators(entry.caption));
             current->menuAction()->setStatusTip(entry.statusText);
             connect(current, &QMenu::hovered, this, [this](QAction *action) { showStatusText(action->statusTip()); });
+            connect(current, &QMenu::aboutToHide, this, [this] { showStatusText({}); });
             if (entry.caption == QStringLiteral("&Window"))
                 m_windowMenu = current;
             break;
@@ -117,6 +120,7 @@ void ToolboxFrame::buildStatusBar()
     for (int zone = 0; zone < int(ZoneNames.size()); ++zone) {
         auto *label = new QLabel(statusBar());
         label->setAccessibleName(ZoneNames.at(zone));
+        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         if (zone == 0) {
             label->setMinimumWidth(0);
             statusBar()->addWidget(label, 1);

@@ -13,6 +13,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QPrintDialog>
 #include <QStatusTipEvent>
 #include <QTemporaryDir>
 #include <QToolBar>
@@ -97,6 +98,8 @@ private slots:
     void firstRunOpensAtDesignedSize();
     void closeSavesMainAndClosesEveryTool();
     void exitItemClosesFrame();
+    void printSetupOpensPrinterDialog();
+    void toolWindowsShowProgramIcon();
     void windowMenuListsChildren();
     void editActsOnFocusedControl();
     void tileCascadeAndArrangeIcons();
@@ -211,6 +214,15 @@ void TestToolboxFrame::statusTipsGoToFirstZone()
     QCOMPARE(m_frame->statusZone(1)->text(), u"Ftp client"_s);
     QVERIFY(m_frame->statusZone(1)->isVisible());
     QVERIFY(m_frame->statusZone(2)->text().isEmpty());
+
+    // A menu opened for real: its highlighted item speaks, and the zone empties when it closes.
+    QMenu *window = m_frame->windowMenu();
+    window->popup(m_frame->mapToGlobal(QPoint(10, 10)));
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    window->setActiveAction(m_frame->action(MenuItem::Tile));
+    QCOMPARE(m_frame->statusZone(1)->text(), u"Make all open windows visible"_s);
+    window->hide();
+    QCOMPARE(m_frame->statusZone(1)->text(), QString());
 }
 
 void TestToolboxFrame::statusZones()
@@ -356,6 +368,30 @@ void TestToolboxFrame::exitItemClosesFrame()
     QCOMPARE(SettingsFile(iniPath()).read(u"Main"_s, u"Maximize"_s), u"No"_s);
 }
 
+void TestToolboxFrame::printSetupOpensPrinterDialog()
+{
+    m_frame->open();
+    m_frame->action(MenuItem::PrintSetup)->trigger();
+    QPrintDialog *dialog = nullptr;
+    QTRY_VERIFY((dialog = m_frame->findChild<QPrintDialog *>()) && dialog->isVisible());
+    // Not modal for the whole program: the tools go on while it is open.
+    QVERIFY(dialog->windowModality() != Qt::ApplicationModal);
+    dialog->reject();
+    QTRY_VERIFY(!m_frame->findChild<QPrintDialog *>());
+    // It can be opened again.
+    m_frame->action(MenuItem::PrintSetup)->trigger();
+    QTRY_VERIFY((dialog = m_frame->findChild<QPrintDialog *>()) && dialog->isVisible());
+    dialog->reject();
+}
+
+void TestToolboxFrame::toolWindowsShowProgramIcon()
+{
+    m_frame->open();
+    openTools(1);
+    QWidget *sub = m_frame->launcher().container(m_frame->launcher().openWindows().at(0));
+    QCOMPARE(sub->windowIcon().cacheKey(), m_frame->windowIcon().cacheKey());
+}
+
 void TestToolboxFrame::windowMenuListsChildren()
 {
     m_frame->open();
@@ -466,7 +502,7 @@ void TestToolboxFrame::screenshot()
     m_frame->open();
     m_frame->resize(760, 480);
     openTools(2);
-    m_frame->action(MenuItem::Cascade)->trigger();
+    m_frame->action(MenuItem::Tile)->trigger();
     m_frame->action(MenuItem::Ftp)->showStatusText(m_frame->menuBar());
     QVERIFY(m_frame->grab().save(u"/tmp/torvex-frame.png"_s));
 }

@@ -33,6 +33,7 @@ private slots:
     void engineCloseRequestClosesWindow();
     void closeAllStopsEveryEngine();
     void stuckEngineDoesNotHangClose();
+    void stuckEnginesShareOneLimit();
     void failedCreateReleasesMark();
     void topLevelWindowRunsItsEngine();
 
@@ -235,6 +236,23 @@ void TestToolLauncher::stuckEngineDoesNotHangClose()
     m_log->stopGate->release();
     QTRY_VERIFY(!InstanceRegistry::isClaimed(u"Itst"_s));
     QCOMPARE(m_log->stopped.load(), 1);
+}
+
+void TestToolLauncher::stuckEnginesShareOneLimit()
+{
+    m_log->stopGate = std::make_shared<QSemaphore>(0);
+    m_launcher->setShutdownLimit(std::chrono::milliseconds(1500));
+    for (int i = 0; i < 3; ++i)
+        m_launcher->launch(testTool(u"Http_syn"_s, false, m_log), {}, false);
+    QTRY_COMPARE(m_log->started.load(), 3);
+    QElapsedTimer watch;
+    watch.start();
+    m_launcher->closeAll();
+    // Three limits one after another would take 4.5 s.
+    QVERIFY2(watch.elapsed() < 3000, qPrintable(QString::number(watch.elapsed())));
+    QCOMPARE(m_launcher->openWindows().size(), 0);
+    m_log->stopGate->release(3);
+    QTRY_COMPARE(m_log->stopped.load(), 3);
 }
 
 void TestToolLauncher::failedCreateReleasesMark()
