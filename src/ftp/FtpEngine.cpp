@@ -180,9 +180,14 @@ void FtpEngine::connectToServer()
     m_session->open(m_nextContext++);
 }
 
-void FtpEngine::openRow(int index)
+bool FtpEngine::isRow(int index, const QString &name) const
 {
-    if (index < 0 || index >= m_rows.size() || !m_loggedIn)
+    return m_loggedIn && index >= 0 && index < m_rows.size() && (name.isEmpty() || m_rows.at(index).name == name);
+}
+
+void FtpEngine::openRow(int index, const QString &name)
+{
+    if (!isRow(index, name))
         return;
     const FtpRow &row = m_rows.at(index);
     if (row.kind == FtpRow::Directory) {
@@ -197,14 +202,18 @@ void FtpEngine::openRow(int index)
     readListing();
 }
 
-void FtpEngine::downloadRow(int index)
+void FtpEngine::downloadRow(int index, const QString &name)
 {
-    if (index < 0 || index >= m_rows.size() || m_rows.at(index).kind != FtpRow::File || m_transfer != 0 || !m_loggedIn)
+    if (!isRow(index, name) || m_rows.at(index).kind != FtpRow::File || m_transfer != 0)
         return;
     const FtpRow &row = m_rows.at(index);
     // Relative to the login directory: the path without its leading "/".
     const QString remote = QString(withSlash(m_path) + row.name).mid(1);
-    const QString local = withSlash(withoutTrailingBlanks(m_settings.text("FTPPut"))) + row.name;
+    QString directory = withoutTrailingBlanks(m_settings.text("FTPPut"));
+    // An empty directory field means the working directory, never the root.
+    if (directory.isEmpty())
+        directory = QDir::currentPath();
+    const QString local = withSlash(directory) + row.name;
     m_transferName = row.name;
     m_transfer = 1;
     emit transferringChanged(true);

@@ -45,10 +45,11 @@ public slots:
         const QString &server, const QString &user, const QString &password, const QString &downloadDirectory);
     // "Spoji se".
     void connectToServer();
-    // A left double-click on a row: into a directory, or up on "..".
-    void openRow(int index);
+    // A left double-click on a row: into a directory, or up on "..". With a name,
+    // the row must still be that one (a newer listing may have replaced it).
+    void openRow(int index, const QString &name = QString());
     // "Prebaci u ..." on a file row.
-    void downloadRow(int index);
+    void downloadRow(int index, const QString &name = QString());
 
 signals:
     // The values read from the Settings file (or their defaults) when the tool opens.
@@ -75,6 +76,7 @@ private:
     void onOpened(quintptr context, int error);
     void onListed(quintptr context, const inet::FtpEntries &entries, int error);
     void onDownloaded(quintptr context, int error);
+    bool isRow(int index, const QString &name) const;
     bool atTopLevel() const { return m_path.isEmpty() || m_path == u"/"; }
 
     SettingsFile m_file;

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <curl/curl.h>
 
@@ -95,6 +96,7 @@ private:
     std::chrono::milliseconds m_timeout { 0 };
     Listing m_listing = Listing::Automatic;
     bool m_serverOffersMlsd = false;
+    QTimer m_nudge;
     std::unordered_map<Request *, std::unique_ptr<Request>> m_requests;
 };
 

@@ -258,6 +258,21 @@ private slots:
         QCOMPARE(client.statuses, QList<int> { 60 });
     }
 
+    // Listings and downloads one after another on the kept-alive connection all end.
+    void manyRequestsOnOneConnectionAllFinish()
+    {
+        QTemporaryDir target;
+        Client client(m_mlsd);
+        QVERIFY(client.open());
+        for (int i = 0; i < 15; ++i) {
+            QVERIFY(client.list(QString()));
+            client.downloadError.reset();
+            client.session.download(QStringLiteral("small.bin"), target.filePath(QStringLiteral("k")), 3);
+            QTRY_VERIFY_WITH_TIMEOUT(client.downloadError.has_value(), 20000);
+            QCOMPARE(*client.downloadError, 0);
+        }
+    }
+
 private:
     QTemporaryDir m_root;
     PyftpdlibPeer m_mlsd;

@@ -1,0 +1,215 @@
+#include "common/AccessibilityCheck.h"
+#include "common/PyftpdlibPeer.h"
+#include "ftp/FtpEngine.h"
+#include "ftp/support/FtpTestTree.h"
+#include "ftp/ui/FtpTool.h"
+#include "ftp/ui/FtpWindow.h"
+#include "platform/EngineThread.h"
+#include "platform/ToolSettings.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QtTest>
+
+namespace {
+
+const QString User = QStringLiteral("ivo");
+const QString Password = QStringLiteral("tajna");
+
+// The tool as the frame starts it: its window here, its engine on its own thread.
+struct RunningTool
+{
+    FtpWindow *window = nullptr;
+    std::unique_ptr<EngineThread> thread;
+
+    RunningTool()
+    {
+        ToolParts parts = FtpTool::descriptor().create({});
+        window = qobject_cast<FtpWindow *>(parts.window);
+        thread = std::make_unique<EngineThread>(std::move(parts.engine), FtpEngine::procedureName());
+        window->show();
+        thread->start();
+    }
+    ~RunningTool()
+    {
+        // A hang on the way out fails the test rather than stalling it.
+        QVERIFY(thread->shutdown(std::chrono::seconds(10)));
+        delete window;
+    }
+    int rowOf(const QString &shown) const
+    {
+        const auto found = window->list()->findItems(shown, Qt::MatchExactly, 0);
+        return found.isEmpty() ? -1 : window->list()->indexOfTopLevelItem(found.first());
+    }
+    void login(const PyftpdlibPeer &peer)
+    {
+        QVERIFY(QTest::qWaitFor([this] { return window->isEnabled(); }, 5000));
+        window->serverField()->setText(QStringLiteral("  ") + peer.address());
+        window->userField()->setText(User);
+        window->passwordField()->setText(Password);
+        QTest::mouseClick(window->connectButton(), Qt::LeftButton);
+    }
+    void doubleClick(int row)
+    {
+        QTreeWidget *list = window->list();
+        const QRect rect = list->visualItemRect(list->topLevelItem(row));
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+    }
+};
+
+} // namespace
+
+class TestFtpWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_root.isValid() && m_work.isValid());
+        QVERIFY(FtpTestTree::makeMain(m_root.path(), true));
+        QVERIFY2(m_server.start(m_root.path(), { User, Password, true, QStringLiteral("127.0.0.1") }),
+            qPrintable(m_server.errorText()));
+        // The tool keeps TORVEX.INI and its downloads in the working directory.
+        QVERIFY(QDir::setCurrent(m_work.path()));
+    }
+    void init() { ToolSettings::resetSharedValues(); }
+
+    void descriptorIsSingleInstance()
+    {
+        const ToolDescriptor tool = FtpTool::descriptor();
+        QCOMPARE(tool.procedureName, QStringLiteral("Itst"));
+        QVERIFY(tool.singleInstance);
+    }
+
+    void everyControlIsThereAndNamed()
+    {
+        RunningTool tool;
+        FtpWindow *window = tool.window;
+        QVERIFY(!window->isEnabled());
+        QTRY_COMPARE_WITH_TIMEOUT(window->statusText(), QStringLiteral("Zazoved5 FTP Client by ZT99"), 5000);
+        QVERIFY(window->isEnabled());
+        QCOMPARE(window->windowTitle(), QStringLiteral("FTP"));
+        QCOMPARE(window->serverField()->text(), QStringLiteral("ftp.gnu.org"));
+        QCOMPARE(window->userField()->text(), QStringLiteral("Anonymous"));
+        QCOMPARE(window->directoryField()->text(), QDir::currentPath() + u'/');
+        QCOMPARE(window->serverField()->maxLength(), 127);
+        QCOMPARE(window->userField()->maxLength(), 63);
+        QCOMPARE(window->passwordField()->maxLength(), 63);
+        QCOMPARE(window->directoryField()->maxLength(), 255);
+        QCOMPARE(window->passwordField()->echoMode(), QLineEdit::Password);
+        QCOMPARE(window->connectButton()->text(), QStringLiteral("Spoji se"));
+        QCOMPARE(window->connectButton()->cursor().shape(), Qt::PointingHandCursor);
+        QVERIFY(!window->connectButton()->icon().isNull());
+        QCOMPARE(window->chooserButton()->toolTip(), QStringLiteral("Izbor direktorija"));
+        QVERIFY(!window->chooserButton()->icon().isNull());
+        QCOMPARE(window->list()->toolTip(), QStringLiteral("Desni klik za download"));
+        QTreeWidgetItem *header = window->list()->headerItem();
+        QCOMPARE(header->text(0), QStringLiteral("Server"));
+        QCOMPARE(header->text(1), QStringLiteral("Datum"));
+        QCOMPARE(header->text(2), QStringLiteral("Kb"));
+        QCOMPARE(unnamedControls(window), QStringList());
+    }
+
+    void listingBrowsingAndDownload()
+    {
+        QFile::remove(QDir::current().filePath(QStringLiteral("small.bin")));
+        RunningTool tool;
+        FtpWindow *window = tool.window;
+        QTRY_COMPARE_WITH_TIMEOUT(window->statusText(), QStringLiteral("Zazoved5 FTP Client by ZT99"), 5000);
+        tool.login(m_server);
+        QTRY_COMPARE_WITH_TIMEOUT(window->list()->topLevelItemCount(), 6, 10000);
+        QCOMPARE(window->windowTitle(), m_server.address());
+        QCOMPARE(tool.rowOf(QStringLiteral("..")), -1);
+        const int readme = tool.rowOf(QStringLiteral("readme.txt"));
+        QVERIFY(readme >= 0);
+        QTreeWidgetItem *small = window->list()->topLevelItem(tool.rowOf(QStringLiteral("small.bin")));
+        QCOMPARE(small->text(2), QStringLiteral("1"));
+        QCOMPARE(
+            small->text(1), FtpTestTree::smallFileTime().toLocalTime().toString(QStringLiteral("yyyy.MM.dd HH:mm")));
+        QVERIFY(!small->icon(0).isNull());
+
+        window->resize(460, 420);
+        const QString shot = QDir::temp().filePath(QStringLiteral("torvex-ftp-window.png"));
+        QVERIFY(window->grab().save(shot));
+        qInfo("screenshot: %s", qPrintable(shot));
+
+        // Directories and ".." answer the right-click with the hint, files with the download.
+        const int directory = tool.rowOf(QStringLiteral("sub dir"));
+        std::unique_ptr<QMenu> hint(window->menuForRow(directory));
+        QCOMPARE(hint->actions().size(), 1);
+        QCOMPARE(hint->actions().first()->text(), QStringLiteral("~koristi lijevi dvoklik"));
+        std::unique_ptr<QMenu> download(window->menuForRow(tool.rowOf(QStringLiteral("small.bin"))));
+        QCOMPARE(download->actions().size(), 1);
+        QCOMPARE(download->actions().first()->text(), QStringLiteral("Prebaci u ") + QDir::currentPath() + u'/');
+        QVERIFY(!download->actions().first()->icon().isNull());
+        download->actions().first()->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(window->statusText(), QStringLiteral("small.bin  PREBAČEN"), 10000);
+        QCOMPARE(FtpTestTree::fileDigest(QDir::current().filePath(QStringLiteral("small.bin"))),
+            FtpTestTree::fileDigest(m_root.filePath(QStringLiteral("small.bin"))));
+
+        tool.doubleClick(directory);
+        QTRY_COMPARE_WITH_TIMEOUT(window->list()->topLevelItemCount(), 4, 10000);
+        QCOMPARE(window->list()->topLevelItem(0)->text(0), QStringLiteral(".."));
+        std::unique_ptr<QMenu> up(window->menuForRow(0));
+        QCOMPARE(up->actions().first()->text(), QStringLiteral("~koristi lijevi dvoklik"));
+        QVERIFY(tool.rowOf(QStringLiteral("čćžšđ datoteka.txt")) > 0);
+        QVERIFY(window->list()->topLevelItem(tool.rowOf(QStringLiteral("paket.zip")))->text(2) == u"4");
+
+        // A right double-click is not a way in or up.
+        const QRect upRect = window->list()->visualItemRect(window->list()->topLevelItem(0));
+        QTest::mouseDClick(window->list()->viewport(), Qt::RightButton, {}, upRect.center());
+        QTest::qWait(300);
+        QCOMPARE(window->list()->topLevelItemCount(), 4);
+        tool.doubleClick(0);
+        QTRY_COMPARE_WITH_TIMEOUT(window->list()->topLevelItemCount(), 6, 10000);
+        QCOMPARE(unnamedControls(window), QStringList());
+    }
+
+    // The engine's thread does the transfer: the window's event loop keeps turning.
+    void windowStaysResponsiveDuringABigDownload()
+    {
+        RunningTool tool;
+        FtpWindow *window = tool.window;
+        tool.login(m_server);
+        QTRY_COMPARE_WITH_TIMEOUT(window->list()->topLevelItemCount(), 6, 10000);
+        std::unique_ptr<QMenu> menu(window->menuForRow(tool.rowOf(QStringLiteral("big.bin"))));
+        QElapsedTimer clock;
+        qint64 last = 0;
+        qint64 longestGap = 0;
+        QTimer ticker;
+        QObject::connect(&ticker, &QTimer::timeout, [&] {
+            longestGap = qMax(longestGap, clock.elapsed() - last);
+            last = clock.elapsed();
+        });
+        clock.start();
+        ticker.start(5);
+        menu->actions().first()->trigger();
+        // While it runs, a second download is not offered.
+        QTRY_VERIFY_WITH_TIMEOUT(!std::unique_ptr<QMenu>(window->menuForRow(tool.rowOf(QStringLiteral("two.bin"))))
+                                      ->actions()
+                                      .first()
+                                      ->isEnabled(),
+            5000);
+        QTRY_COMPARE_WITH_TIMEOUT(window->statusText(), QStringLiteral("big.bin  PREBAČEN"), 30000);
+        ticker.stop();
+        QVERIFY2(longestGap < 250, qPrintable(QString::number(longestGap)));
+        QCOMPARE(FtpTestTree::fileDigest(QDir::current().filePath(QStringLiteral("big.bin"))),
+            FtpTestTree::fileDigest(m_root.filePath(QStringLiteral("big.bin"))));
+    }
+
+private:
+    QTemporaryDir m_root;
+    QTemporaryDir m_work;
+    PyftpdlibPeer m_server;
+};
+
+QTEST_MAIN(TestFtpWindow)
+#include "tst_ftpwindow.moc"
