@@ -8,6 +8,7 @@
 
 #include "crawler/ui/CrawlerTool.h"
 #include "getter/ui/PageGetterTool.h"
+#include "server/ui/ServerTool.h"
 
 #include <map>
 
@@ -21,7 +22,7 @@ const std::map<MenuItem, DescriptorFactory> &registeredTools()
         { MenuItem::Crawler, &crawlerTool },
         { MenuItem::PageGetter, &pageGetterTool },
         // { MenuItem::Ftp, &ftpTool },
-        // { MenuItem::HttpServer, &httpServerTool },
+        { MenuItem::HttpServer, &ServerTool::descriptor },
         // { MenuItem::ConnectionCheck, &connectionCheckTool },
         // { MenuItem::DialUp, &dialUpTool },
         // { MenuItem::UserName, &userNameBoxTool },
