@@ -7,3 +7,5 @@ add_torvex_test(tst_connectioncheck SOURCES sysinfo/tst_connectioncheck.cpp ${sy
   LIBS torvex_shell_engine TIMEOUT 60)
 add_torvex_test(tst_dialup SOURCES sysinfo/tst_dialup.cpp ${sysinfo_fake_tree}
   LIBS torvex_shell_engine TIMEOUT 60)
+add_torvex_test(tst_sysinfowindows SOURCES sysinfo/tst_sysinfowindows.cpp ${sysinfo_fake_tree}
+  LIBS torvex_shell GUI TIMEOUT 60)

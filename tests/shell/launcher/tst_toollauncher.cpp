@@ -31,6 +31,7 @@ private slots:
     void alreadyClaimedOpensWithoutClaiming();
     void multiInstanceOpensWindowEach();
     void engineCloseRequestClosesWindow();
+    void windowClosingItselfClosesFrame();
     void closeAllStopsEveryEngine();
     void stuckEngineDoesNotHangClose();
     void stuckEnginesShareOneLimit();
@@ -204,6 +205,17 @@ void TestToolLauncher::engineCloseRequestClosesWindow()
     QTRY_COMPARE(m_launcher->openWindows().size(), 0);
     QCOMPARE(m_log->stopped.load(), 1);
     QTRY_COMPARE(m_area->subWindowList().size(), 0);
+}
+
+void TestToolLauncher::windowClosingItselfClosesFrame()
+{
+    m_launcher->launch(testTool(u"MailShell"_s, false, m_log), {}, false);
+    QTRY_COMPARE(m_log->started.load(), 1);
+    // A tool's own close button closes its window, not just the content of the frame.
+    m_launcher->openWindows().at(0)->close();
+    QTRY_COMPARE(m_area->subWindowList().size(), 0);
+    QCOMPARE(m_log->stopped.load(), 1);
+    QVERIFY(m_launcher->openWindows().isEmpty());
 }
 
 void TestToolLauncher::closeAllStopsEveryEngine()
