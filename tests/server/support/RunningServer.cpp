@@ -117,7 +117,16 @@ QByteArray exchange(int port, const QByteArray &request, int limitMs)
     QByteArray answer;
     QElapsedTimer clock;
     clock.start();
-    while (socket.state() == QAbstractSocket::ConnectedState && clock.elapsed() < limitMs) {
+    // Like a browser, stop once the announced length has arrived.
+    const auto complete = [&answer] {
+        const qsizetype end = answer.indexOf("\r\n\r\n");
+        const qsizetype at = answer.indexOf("Content-Length: ");
+        if (end < 0 || at < 0 || at > end)
+            return false;
+        const qint64 length = answer.mid(at + 16, answer.indexOf('\r', at) - at - 16).toLongLong();
+        return answer.size() - end - 4 >= length;
+    };
+    while (socket.state() == QAbstractSocket::ConnectedState && clock.elapsed() < limitMs && !complete()) {
         socket.waitForReadyRead(100);
         answer += socket.readAll();
     }
