@@ -6,6 +6,8 @@
 
 #include "platform/inet/CurlDriver.h"
 #include "platform/inet/FtpListingParser.h"
+#include "platform/inet/InetError.h"
+#include "platform/inet/InetStatus.h"
 
 #include <QSaveFile>
 #include <QStringList>
@@ -15,39 +17,7 @@ namespace inet {
 
 namespace {
 
-// Status codes of the notifications.
-enum Status : int {
-    Resolving = 10,
-    Resolved = 11,
-    Connecting = 20,
-    Connected = 21,
-    Sending = 30,
-    Sent = 31,
-    Receiving = 40,
-    Received = 41,
-    ControlAnswer = 42,
-    Created = 60,
-    Complete = 100,
-};
-
-// Interim: replaced by the Internet client's shared result mapping once it lands.
-int internetError(CURLcode result)
-{
-    switch (result) {
-    case CURLE_OK:
-        return 0;
-    case CURLE_COULDNT_RESOLVE_HOST:
-        return 12007;
-    case CURLE_COULDNT_CONNECT:
-        return 12029;
-    case CURLE_OPERATION_TIMEDOUT:
-        return 12002;
-    case CURLE_LOGIN_DENIED:
-        return 12015;
-    default:
-        return 12003;
-    }
-}
+using namespace Status;
 
 constexpr std::chrono::milliseconds NudgeInterval { 20 };
 
@@ -220,19 +190,21 @@ FtpSession::Request *FtpSession::makeRequest(Kind kind, quintptr context, const 
 
 void FtpSession::startRequest(Request *request)
 {
-    request->report(Created);
+    request->report(HandleCreated);
     const bool added = m_driver.add(request->easy, [this, request](CURLcode result) {
         // A LIST that matches nothing is an empty directory; a missing one fails
         // earlier, on changing into it.
         if (result == CURLE_REMOTE_FILE_NOT_FOUND && request->kind == Kind::ListWildcard)
             result = CURLE_OK;
-        int error = internetError(result);
+        long osErrno = 0;
+        curl_easy_getinfo(request->easy, CURLINFO_OS_ERRNO, &osErrno);
+        int error = internetError(result, osErrno);
         if (!error && request->kind == Kind::Download && (request->fileFailed || !request->file->commit()))
             error = internetError(CURLE_WRITE_ERROR);
         if (!error && request->kind == Kind::ListMlsd)
             request->entries = FtpListingParser::parseMlsd(request->listing);
         if (request->receiving)
-            request->report(Received);
+            request->report(ResponseReceived);
         finish(request, error);
     });
     if (!added)
@@ -264,7 +236,7 @@ void FtpSession::finish(Request *request, int error)
         m_nudge.stop();
     if (owned->easy)
         m_driver.remove(owned->easy);
-    owned->report(Complete);
+    owned->report(RequestComplete);
     const quintptr context = owned->context;
     const Kind kind = owned->kind;
     FtpEntries entries = std::move(owned->entries);
@@ -304,17 +276,17 @@ int FtpSession::onDebug(void *, int type, char *data, size_t size, void *self)
     switch (type) {
     case CURLINFO_HEADER_OUT:
         request->talked = true;
-        request->report(Sending);
-        request->report(Sent);
+        request->report(SendingRequest);
+        request->report(RequestSent);
         break;
     case CURLINFO_HEADER_IN: {
         const QByteArrayView line(data, qsizetype(size));
         request->talked = true;
         if (request->connecting) {
             request->connecting = false;
-            request->report(Connected);
+            request->report(ConnectedToServer);
         } else {
-            request->report(ControlAnswer);
+            request->report(ControlResponseReceived);
         }
         // The FEAT answer lists one feature per line, each after a blank.
         if (request->kind == Kind::Open && line.startsWith(" MLST"))
@@ -324,7 +296,7 @@ int FtpSession::onDebug(void *, int type, char *data, size_t size, void *self)
     case CURLINFO_DATA_IN:
         if (!request->receiving) {
             request->receiving = true;
-            request->report(Receiving);
+            request->report(ReceivingResponse);
         }
         break;
     default:
@@ -340,13 +312,13 @@ int FtpSession::onSocketOption(void *self, curl_socket_t, int purpose)
         return CURL_SOCKOPT_OK;
     if (request->resolving) {
         request->resolving = false;
-        request->report(Resolved);
+        request->report(NameResolved);
     }
     // A socket opened before any word was exchanged is a new control connection;
     // later ones carry data.
     if (!request->talked) {
         request->connecting = true;
-        request->report(Connecting);
+        request->report(ConnectingToServer);
     }
     return CURL_SOCKOPT_OK;
 }
@@ -355,7 +327,7 @@ int FtpSession::onResolverStart(void *, void *, void *self)
 {
     auto *request = static_cast<Request *>(self);
     request->resolving = true;
-    request->report(Resolving);
+    request->report(ResolvingName);
     return 0;
 }
 

@@ -7,6 +7,7 @@
 // where ftpTool() returns the tool's ToolDescriptor.
 
 #include "crawler/ui/CrawlerTool.h"
+#include "ftp/ui/FtpTool.h"
 #include "getter/ui/PageGetterTool.h"
 #include "server/ui/ServerTool.h"
 
@@ -21,7 +22,7 @@ const std::map<MenuItem, DescriptorFactory> &registeredTools()
     static const std::map<MenuItem, DescriptorFactory> tools {
         { MenuItem::Crawler, &crawlerTool },
         { MenuItem::PageGetter, &pageGetterTool },
-        // { MenuItem::Ftp, &ftpTool },
+        { MenuItem::Ftp, &FtpTool::descriptor },
         { MenuItem::HttpServer, &ServerTool::descriptor },
         // { MenuItem::ConnectionCheck, &connectionCheckTool },
         // { MenuItem::DialUp, &dialUpTool },
