@@ -72,25 +72,25 @@ bool ToolSettings::save(SettingsFile &file) const
 
 QString ToolSettings::text(const char *key) const
 {
-    return stored(spec(key));
+    return stored(keyFor(key));
 }
 
 qint32 ToolSettings::number(const char *key) const
 {
-    return SettingsFile::numericValue(stored(spec(key)));
+    return SettingsFile::numericValue(stored(keyFor(key)));
 }
 
 void ToolSettings::setText(const char *key, const QString &value)
 {
-    store(spec(key), value);
+    store(keyFor(key), value);
 }
 
 void ToolSettings::setNumber(const char *key, qint32 value)
 {
-    store(spec(key), QString::number(value));
+    store(keyFor(key), QString::number(value));
 }
 
-const SettingKey &ToolSettings::spec(const char *key) const
+const SettingKey &ToolSettings::keyFor(const char *key) const
 {
     for (const SettingKey &candidate : m_keys) {
         if (qstrcmp(candidate.name, key) == 0)

@@ -45,7 +45,7 @@ public:
     static void resetSharedValues();
 
 private:
-    const SettingKey &spec(const char *key) const;
+    const SettingKey &keyFor(const char *key) const;
     QString normalised(const SettingKey &key, const QString &value) const;
     QString stored(const SettingKey &key) const;
     void store(const SettingKey &key, const QString &value);

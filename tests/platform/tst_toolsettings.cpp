@@ -190,11 +190,11 @@ void TestToolSettings::capacityCuts()
 {
     QFETCH(QString, key);
     QFETCH(int, capacity);
-    const SettingKey *spec = SettingKeys::find(key);
-    QVERIFY(spec);
+    const SettingKey *entry = SettingKeys::find(key);
+    QVERIFY(entry);
     std::span<const SettingKey> tool;
     for (auto keys : { SettingKeys::crawler(), SettingKeys::getter(), SettingKeys::server(), SettingKeys::ftp() }) {
-        if (spec >= keys.data() && spec < keys.data() + keys.size())
+        if (entry >= keys.data() && entry < keys.data() + keys.size())
             tool = keys;
     }
     const QByteArray name = key.toLatin1();
