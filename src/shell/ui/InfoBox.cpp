@@ -1,30 +1,24 @@
 #include "shell/ui/InfoBox.h"
 
-#include <QIcon>
+#include "shell/ui/ShellIcons.h"
 
 namespace {
 
-constexpr int LogoSize = 32;
+// The program's own logo stands where the system's logo stood.
+const QString Logo = QStringLiteral("torvex");
+constexpr QSize LogoSize { 32, 32 };
 
 } // namespace
-
-// Outside any namespace: the resource's initialiser is declared where it is used.
-static void initialiseResources()
-{
-    Q_INIT_RESOURCE(InfoBox);
-}
 
 InfoBox::InfoBox(const QString &caption, QWidget *parent)
     : QMessageBox(parent)
 {
-    initialiseResources();
     setWindowTitle(caption);
     setWindowModality(Qt::NonModal);
     // Names, labels and mount points are shown as they are, never as markup.
     setTextFormat(Qt::PlainText);
-    const QIcon logo(QStringLiteral(":/infobox/logo.svg"));
-    setIconPixmap(logo.pixmap(LogoSize, LogoSize));
-    setWindowIcon(logo);
+    setIconPixmap(ShellIcons::pixmap(Logo, LogoSize));
+    setWindowIcon(ShellIcons::icon(Logo));
     setStandardButtons(QMessageBox::Ok);
     setDefaultButton(QMessageBox::Ok);
 }
