@@ -1,0 +1,116 @@
+// bench/ftp: the FTP client engine against curl -o, one 50 MB file from pyftpdlib
+// on loopback. Our time runs from "Spoji se" to the end of the download (login,
+// listing and transfer); curl's is the whole run of `curl -o` (login and transfer).
+#include "common/PyftpdlibPeer.h"
+#include "ftp/FtpEngine.h"
+#include "platform/SettingsFile.h"
+
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdio>
+
+namespace {
+
+constexpr qint64 FileSize = 50LL * 1024 * 1024;
+constexpr int Rounds = 3;
+
+QByteArray digest(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    hash.addData(&file);
+    return hash.result();
+}
+
+double curlSeconds(const QString &url, const QString &target)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QProcess curl;
+    curl.start(QStringLiteral("curl"), { QStringLiteral("-s"), QStringLiteral("-o"), target, url });
+    if (!curl.waitForFinished(120000) || curl.exitCode() != 0)
+        return -1;
+    return clock.nsecsElapsed() / 1e9;
+}
+
+double engineSeconds(const PyftpdlibPeer &peer, const QString &work)
+{
+    FtpEngine engine(SettingsFile(work + QStringLiteral("/TORVEX.INI")), work);
+    bool done = false;
+    bool good = false;
+    QObject::connect(&engine, &FtpEngine::statusChanged, [&](const QString &text) {
+        if (text.startsWith(QStringLiteral("big.bin  "))) {
+            done = true;
+            good = text.endsWith(QStringLiteral("PREBAČEN"));
+        }
+    });
+    engine.start();
+    engine.setFields(peer.address(), QStringLiteral("anonymous"), QString(), work + u'/');
+    QElapsedTimer clock;
+    clock.start();
+    engine.connectToServer();
+    if (!QTest::qWaitFor([&] { return !engine.rows().isEmpty(); }, 10000))
+        return -1;
+    engine.downloadRow(0);
+    if (!QTest::qWaitFor([&] { return done; }, 120000) || !good)
+        return -1;
+    const double seconds = clock.nsecsElapsed() / 1e9;
+    engine.stop();
+    return seconds;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    if (qEnvironmentVariableIsEmpty("TORVEX_SOURCE_DIR"))
+        qputenv("TORVEX_SOURCE_DIR", TORVEX_SOURCE_DIR);
+    QTemporaryDir root;
+    QTemporaryDir work;
+    QFile big(root.filePath(QStringLiteral("big.bin")));
+    if (!big.open(QIODevice::WriteOnly))
+        return 1;
+    QByteArray block(1024 * 1024, Qt::Uninitialized);
+    for (qint64 written = 0; written < FileSize; written += block.size()) {
+        QRandomGenerator::global()->fillRange(reinterpret_cast<quint32 *>(block.data()), block.size() / 4);
+        big.write(block);
+    }
+    big.close();
+    PyftpdlibPeer peer;
+    if (!peer.start(root.path())) {
+        std::fprintf(stderr, "%s\n", qPrintable(peer.errorText()));
+        return 1;
+    }
+    const QString url = QStringLiteral("ftp://%1/big.bin").arg(peer.address());
+    const QByteArray expected = digest(big.fileName());
+    double bestCurl = 1e9;
+    double bestOurs = 1e9;
+    for (int round = 0; round < Rounds; ++round) {
+        const double curl = curlSeconds(url, work.filePath(QStringLiteral("curl.bin")));
+        const double ours = engineSeconds(peer, work.path());
+        if (curl < 0 || ours < 0 || digest(work.filePath(QStringLiteral("big.bin"))) != expected
+            || digest(work.filePath(QStringLiteral("curl.bin"))) != expected) {
+            std::fprintf(stderr, "round %d failed\n", round + 1);
+            return 1;
+        }
+        std::printf("round %d: curl %.3f s, torvex %.3f s\n", round + 1, curl, ours);
+        bestCurl = qMin(bestCurl, curl);
+        bestOurs = qMin(bestOurs, ours);
+    }
+    const double mb = FileSize / (1024.0 * 1024.0);
+    std::printf("file %.0f MB, best of %d\n", mb, Rounds);
+    std::printf("curl   %.1f MB/s\n", mb / bestCurl);
+    std::printf("torvex %.1f MB/s\n", mb / bestOurs);
+    std::printf("ratio %.2f\n", bestCurl / bestOurs);
+    return 0;
+}
