@@ -10,6 +10,10 @@
 #include "ftp/ui/FtpTool.h"
 #include "getter/ui/PageGetterTool.h"
 #include "server/ui/ServerTool.h"
+#include "shell/ui/ConnectionCheckTool.h"
+#include "shell/ui/DialUpTool.h"
+#include "shell/ui/InfoBoxTools.h"
+#include "shell/ui/MailLinkTool.h"
 
 #include <map>
 
@@ -24,12 +28,12 @@ const std::map<MenuItem, DescriptorFactory> &registeredTools()
         { MenuItem::PageGetter, &pageGetterTool },
         { MenuItem::Ftp, &FtpTool::descriptor },
         { MenuItem::HttpServer, &ServerTool::descriptor },
-        // { MenuItem::ConnectionCheck, &connectionCheckTool },
-        // { MenuItem::DialUp, &dialUpTool },
-        // { MenuItem::UserName, &userNameBoxTool },
-        // { MenuItem::Processor, &processorBoxTool },
-        // { MenuItem::Drives, &drivesBoxTool },
-        // { MenuItem::Mail, &mailLinkTool },
+        { MenuItem::ConnectionCheck, &ConnectionCheckTool::descriptor },
+        { MenuItem::DialUp, &DialUpTool::descriptor },
+        { MenuItem::UserName, &InfoBoxTools::userNameBox },
+        { MenuItem::Processor, &InfoBoxTools::processorBox },
+        { MenuItem::Drives, &InfoBoxTools::drivesBox },
+        { MenuItem::Mail, &MailLinkTool::descriptor },
     };
     return tools;
 }
