@@ -197,6 +197,5 @@ void ServerWindow::chooseDirectory()
         m_directory->setText(directory);
         emit directoryEdited(directory);
     });
-    connect(m_dialog, &QObject::destroyed, this, [this] { m_dialog = nullptr; });
     m_dialog->open();
 }

@@ -2,10 +2,11 @@
 
 #include "server/ServerLogUpdate.h"
 
+#include <QFileDialog>
+#include <QPointer>
 #include <QWidget>
 
 class QCheckBox;
-class QFileDialog;
 class QLabel;
 class QLineEdit;
 class QSpinBox;
@@ -62,6 +63,6 @@ private:
     QLineEdit *m_hits;
     QLineEdit *m_sent;
     QSpinBox *m_delay;
-    QFileDialog *m_dialog = nullptr;
+    QPointer<QFileDialog> m_dialog; // cleared when the dialog closes and deletes itself
     bool m_showingFields = false;
 };
