@@ -78,6 +78,7 @@ void LinkScanner::finish(QList<QByteArray> &found)
 {
     work(true, found);
     m_pending.clear();
+    m_openEnd = 0;
 }
 
 QList<QByteArray> LinkScanner::scan(QByteArrayView page)
@@ -103,12 +104,15 @@ void LinkScanner::work(bool atEnd, QList<QByteArray> &found)
         qsizetype start = name + nameLength;
         while (start < size && m_pending.at(start) == ' ')
             ++start;
-        qsizetype end = start;
+        // A value left open by the last piece is searched on from where that stopped.
+        qsizetype end = std::max(start, m_openEnd);
+        m_openEnd = 0;
         while (end < size && !isBlank(m_pending.at(end)) && m_pending.at(end) != '>')
             ++end;
         const bool open = end == size;
         if (open && !atEnd && size - name < LongestValue) {
             pos = name; // wait for the rest of the value
+            m_openEnd = end - name;
             break;
         }
         const QByteArray value = m_pending.mid(start, end - start);

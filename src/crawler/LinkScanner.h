@@ -27,4 +27,5 @@ private:
     void work(bool atEnd, QList<QByteArray> &found);
 
     QByteArray m_pending;
+    qsizetype m_openEnd = 0; // how far an open value at the start of m_pending was searched
 };
