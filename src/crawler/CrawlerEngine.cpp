@@ -236,6 +236,8 @@ void CrawlerEngine::fetchInWindow(const QString &url, int)
     m_events.clear();
     m_eventsChanged = true;
     m_total = 0;
+    m_pageScanner = LinkScanner();
+    m_pageReferences.clear();
     setStatus(QString());
     m_fetchClock.start();
     m_requested.append(url);
@@ -287,6 +289,7 @@ void CrawlerEngine::onCompleted(quintptr context, const inet::AsyncResult &resul
         return;
     }
     m_total += result.data.size();
+    m_pageScanner.feed(result.data, m_pageReferences);
     const qint64 hundredths = std::max<qint64>(1, m_fetchClock.elapsed() / 10);
     m_rate = double(m_total / hundredths) / 10.0;
     markDirty();
@@ -327,8 +330,16 @@ void CrawlerEngine::finish(bool inWindow)
         m_files.touch(fileRow);
     markFilesChanged(m_files.fetchPass());
     m_statisticsShown = true;
-    if (scanAllowed(m_currentUrl, m_localPath) && QFileInfo(m_localPath).isFile())
-        m_collector.scanFile(m_localPath, m_currentUrl);
+    if (scanAllowed(m_currentUrl, m_localPath)) {
+        if (inWindow && m_total > 0) {
+            m_pageScanner.finish(m_pageReferences);
+            for (const QByteArray &reference : std::as_const(m_pageReferences))
+                m_collector.collect(reference, m_currentUrl);
+            m_pageReferences.clear();
+        } else if (QFileInfo(m_localPath).isFile()) {
+            m_collector.scanFile(m_localPath, m_currentUrl);
+        }
+    }
     if (m_firstPage == 1)
         m_firstPage = 2;
     if (inWindow && m_total == 0 && m_currentRow >= 0)

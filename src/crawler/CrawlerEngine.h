@@ -151,6 +151,9 @@ private:
     QPointer<inet::InternetRequest> m_request;
     quintptr m_context = 0;
     int m_local = -1; // the local file being written
+    // The page being fetched is scanned as it arrives, so it is not read back from disk.
+    LinkScanner m_pageScanner;
+    QList<QByteArray> m_pageReferences;
 
     int m_state = WaitingForHandle;
     bool m_crawling = false;
