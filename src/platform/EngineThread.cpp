@@ -36,6 +36,12 @@ bool EngineThread::shutdown(std::chrono::milliseconds limit)
 {
     if (m_finished)
         return true;
+    // After an earlier shutdown timed out the thread may have ended since, and
+    // with it the engine: nothing may be queued to it any more.
+    if (m_started && m_thread->isFinished()) {
+        m_finished = true;
+        return true;
+    }
     if (!m_started) {
         delete m_engine;
         m_finished = true;
