@@ -101,7 +101,7 @@ QWidget *ToolLauncher::wrapInSubWindow(RunningTool &running)
     const bool sized = window->testAttribute(Qt::WA_Resized);
     const QSize designed = window->size();
     auto *sub = new ToolSubWindow;
-    sub->setWidget(window);
+    sub->setToolWindow(window);
     // A tool without an icon of its own shows the frame's.
     if (!window->testAttribute(Qt::WA_SetWindowIcon))
         sub->setWindowIcon(m_area->window()->windowIcon());

@@ -12,9 +12,14 @@ class ToolSubWindow : public QMdiSubWindow
 public:
     explicit ToolSubWindow(QWidget *parent = nullptr);
 
+    // Shows the tool's window and follows its own close: a tool that closes its
+    // window closes this frame too, instead of leaving it empty in the MDI area.
+    void setToolWindow(QWidget *window);
+
 signals:
     void closing();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 };
