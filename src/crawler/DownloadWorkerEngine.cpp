@@ -38,6 +38,9 @@ DownloadWorkerEngine::DownloadWorkerEngine(int index, const DownloadJob &job, co
 DownloadWorkerEngine::~DownloadWorkerEngine()
 {
     closeRequest();
+    // A session still waiting for its deferred delete uses the driver, which
+    // as the older child would otherwise be destroyed first.
+    qDeleteAll(findChildren<inet::InternetSession *>(Qt::FindDirectChildrenOnly));
 }
 
 QString DownloadWorkerEngine::titleFor(const QString &url, int attempt)

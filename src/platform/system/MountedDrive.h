@@ -8,7 +8,8 @@
 struct MountedDrive
 {
     // The drive type codes of the listing.
-    enum Type { NotKnown = 0, NoRoot = 1, Removable = 2, Fixed = 3, Network = 4, CdRom = 5, RamDisk = 6 };
+    // A fixed underlying type: a type code read from outside may be any number.
+    enum Type : int { NotKnown = 0, NoRoot = 1, Removable = 2, Fixed = 3, Network = 4, CdRom = 5, RamDisk = 6 };
 
     QString mountPoint;
     QString device;
