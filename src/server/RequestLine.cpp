@@ -27,6 +27,18 @@ bool isMethodToken(QByteArrayView word)
     return true;
 }
 
+// Where the protocol word starts: the last word beginning with "http/", since
+// the path itself may hold "http/" (a directory named "http").
+qsizetype protocolStart(QByteArrayView rest)
+{
+    for (qsizetype at = rest.lastIndexOf(QByteArrayView("http/")); at > 0;
+         at = rest.first(at).lastIndexOf(QByteArrayView("http/"))) {
+        if (isBlank(rest[at - 1]))
+            return at;
+    }
+    return -1;
+}
+
 } // namespace
 
 RequestLine RequestLine::parse(QByteArrayView line)
@@ -44,7 +56,7 @@ RequestLine RequestLine::parse(QByteArrayView line)
         return result;
     }
     rest = trimmed(rest.sliced(methodEnd));
-    const qsizetype protocol = rest.indexOf(QByteArrayView("http/"));
+    const qsizetype protocol = protocolStart(rest);
     if (protocol < 0)
         return result;
     QByteArrayView path = trimmed(rest.first(protocol));
