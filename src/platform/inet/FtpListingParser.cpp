@@ -55,7 +55,7 @@ FtpEntry mlsdEntry(QByteArrayView line, bool *wanted)
             entry.lastWrite = parseMlsdTime(value);
         }
     }
-    *wanted = typed && !entry.name.isEmpty();
+    *wanted = typed && isEntryName(entry.name);
     return entry;
 }
 
@@ -74,6 +74,11 @@ FtpEntries parseMlsd(const QByteArray &listing)
             entries.append(std::move(entry));
     }
     return entries;
+}
+
+bool isEntryName(const QString &name)
+{
+    return !name.isEmpty() && name != u"." && name != u".." && !name.contains(u'/') && !name.contains(QChar(0));
 }
 
 QDateTime parseMlsdTime(QByteArrayView value)

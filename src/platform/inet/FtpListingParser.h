@@ -11,6 +11,11 @@ namespace inet::FtpListingParser {
 // the directory itself and its parent (types cdir and pdir) are left out.
 FtpEntries parseMlsd(const QByteArray &listing);
 
+// Whether a listed name can stand for an entry of the listed directory: never
+// "." or "..", never holding a "/" or a NUL. Such a name from a broken or hostile
+// server would lead the client outside the directories it reads and writes.
+bool isEntryName(const QString &name);
+
 // One "modify" fact (YYYYMMDDHHMMSS[.sss], UTC); invalid when malformed.
 QDateTime parseMlsdTime(QByteArrayView value);
 

@@ -352,7 +352,7 @@ long FtpSession::onChunkBegin(const void *info, void *self, int)
     const auto *file = static_cast<const curl_fileinfo *>(info);
     auto *request = static_cast<Request *>(self);
     const QString name = QString::fromUtf8(file->filename);
-    if (name == u"." || name == u"..")
+    if (!FtpListingParser::isEntryName(name))
         return CURL_CHUNK_BGN_FUNC_SKIP;
     FtpEntry entry;
     entry.name = name;

@@ -1,6 +1,7 @@
 #include "common/PyftpdlibPeer.h"
 #include "ftp/support/FtpTestTree.h"
 #include "platform/inet/CurlDriver.h"
+#include "platform/inet/FtpListingParser.h"
 #include "platform/inet/FtpSession.h"
 
 #include <QDir>
@@ -129,6 +130,69 @@ private slots:
         QVERIFY(client.find(QStringLiteral("čćžšđ datoteka.txt")));
         QCOMPARE(client.find(QStringLiteral("čćžšđ datoteka.txt"))->size, 1234);
         QVERIFY(client.find(QStringLiteral("deeper"))->directory);
+    }
+
+    // Names that cannot be entries of the listed directory are left out of an MLSD
+    // answer: a client would otherwise read or write outside its directories.
+    void mlsdLeavesOutNamesThatAreNoEntries_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QString>("name"); // empty: the line gives no entry
+        QTest::newRow("plain") << QByteArray("type=file;size=6; a.txt") << QStringLiteral("a.txt");
+        QTest::newRow("blanks and semicolon")
+            << QByteArray("type=file;size=6; a; b .txt") << QStringLiteral("a; b .txt");
+        QTest::newRow("climbs out") << QByteArray("type=file;size=6; ../../izvan.txt") << QString();
+        QTest::newRow("another directory") << QByteArray("type=file;size=6; dir/izvan.txt") << QString();
+        QTest::newRow("parent as a file") << QByteArray("type=file;size=6; ..") << QString();
+        QTest::newRow("parent as a directory") << QByteArray("type=dir; ..") << QString();
+        QTest::newRow("itself as a file") << QByteArray("type=file; .") << QString();
+        QTest::newRow("NUL") << QByteArray("type=file;size=6; a") + '\0' + "b" << QString();
+        QTest::newRow("no name") << QByteArray("type=file;size=6; ") << QString();
+    }
+    void mlsdLeavesOutNamesThatAreNoEntries()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(QString, name);
+        const FtpEntries entries = inet::FtpListingParser::parseMlsd(line + "\r\ntype=dir; echt\r\n");
+        QStringList names;
+        for (const inet::FtpEntry &entry : entries)
+            names.append(entry.name);
+        QStringList expected { QStringLiteral("echt") };
+        if (!name.isEmpty())
+            expected.prepend(name);
+        QCOMPARE(names, expected);
+    }
+
+    // A server whose listings carry forged names ("../../x", "d/x", "..") gets
+    // only its real entries through, from MLSD and LIST alike.
+    void forgedNamesAreNotListed_data() { listingGivesKindsSizesAndDates_data(); }
+    void forgedNamesAreNotListed()
+    {
+        QFETCH(bool, mlsdServer);
+        QTemporaryDir root;
+        QVERIFY(FtpTestTree::makeSecond(root.path()));
+        QVERIFY(FtpTestTree::writeFile(root.filePath(QStringLiteral("izvan.txt")), "izvan\n"));
+        PeerProcess peer;
+        const quint16 port = PeerProcess::freePort();
+        const QString script
+            = qEnvironmentVariable("TORVEX_SOURCE_DIR") + QStringLiteral("/tests/ftp/support/forged_listing_ftp.py");
+        QVERIFY2(peer.start(QStringLiteral("/usr/bin/python3"),
+                     { script, QStringLiteral("--port"), QString::number(port), QStringLiteral("--root"), root.path() },
+                     QStringLiteral("127.0.0.1"), port),
+            qPrintable(peer.errorText()));
+        inet::CurlDriver driver;
+        FtpSession session(driver, inet::FtpLogin { QStringLiteral("127.0.0.1"), port, QString(), QString() });
+        session.setListing(mlsdServer ? FtpSession::Listing::Mlsd : FtpSession::Listing::List);
+        QSignalSpy listed(&session, &FtpSession::listed);
+        session.list(QString(), 5);
+        QTRY_COMPARE_WITH_TIMEOUT(listed.size(), 1, 10000);
+        QCOMPARE(listed.first().at(2).toInt(), 0);
+        QStringList names;
+        for (const inet::FtpEntry &entry : listed.first().at(1).value<FtpEntries>())
+            names.append(entry.name);
+        names.sort();
+        QCOMPARE(names,
+            QStringList({ QStringLiteral("drugi dir"), QStringLiteral("drugi.txt"), QStringLiteral("izvan.txt") }));
     }
 
     void emptyDirectoryListsNothing_data() { listingGivesKindsSizesAndDates_data(); }
