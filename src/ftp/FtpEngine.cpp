@@ -214,7 +214,8 @@ void FtpEngine::downloadRow(int index, const QString &name)
     if (directory.isEmpty())
         directory = QDir::currentPath();
     const QString local = withSlash(directory) + row.name;
-    m_transferName = row.name;
+    // The messages name the file as the list shows it.
+    m_transferName = row.shownName();
     m_transfer = 1;
     emit transferringChanged(true);
     m_session->download(remote, local, m_nextContext++);
@@ -303,6 +304,9 @@ void FtpEngine::onDownloaded(quintptr, int error)
     const int state = m_transfer;
     m_transfer = 0;
     emit transferringChanged(false);
+    // The code of a failed transfer follows its name, as for any failed completion.
+    if (!success)
+        showError(error);
     if (state == 2)
         connectToServer();
 }
