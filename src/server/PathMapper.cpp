@@ -84,8 +84,10 @@ PathMapper::Result PathMapper::map(const QByteArray &requestPath) const
         local += u'/';
 
     // The deepest part that exists must stay inside, whatever links it passes.
+    // The walk stops at the served directory: when that does not exist, nothing
+    // below it does either, and the target is missing rather than refused.
     QString existing = local;
-    while (!existing.isEmpty() && !QFileInfo::exists(existing)) {
+    while (existing.size() > m_root.size() && !QFileInfo::exists(existing)) {
         const qsizetype slash = existing.lastIndexOf(u'/', existing.endsWith(u'/') ? -2 : -1);
         existing = slash < 0 ? QString() : existing.left(slash + 1);
     }

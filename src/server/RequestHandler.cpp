@@ -5,6 +5,7 @@
 #include "server/RequestLine.h"
 #include "server/TextBody.h"
 
+#include <QFileInfo>
 #include <QUrl>
 
 namespace {
@@ -163,7 +164,8 @@ Response RequestHandler::answer(QByteArrayView line) const
             return errorAnswer(404);
         QString root = m_options.servedDirectory;
         root.chop(1);
-        return listing(200, root, QStringLiteral("/"), m_options.servedDirectory);
+        const int status = QFileInfo(root).isDir() ? 200 : 404;
+        return listing(status, root, QStringLiteral("/"), m_options.servedDirectory);
     }
     if (!m_options.listingAllowed)
         return errorAnswer(404);

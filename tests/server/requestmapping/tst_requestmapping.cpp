@@ -15,6 +15,8 @@ private slots:
     void requestLines();
     void paths_data();
     void paths();
+    void servedDirectoryMissing_data();
+    void servedDirectoryMissing();
 };
 
 void TestRequestMapping::requestLines_data()
@@ -110,6 +112,31 @@ void TestRequestMapping::paths()
     QCOMPARE(int(result.verdict), verdict);
     if (verdict != int(PathMapper::Verdict::Forbidden) && verdict != int(PathMapper::Verdict::Malformed))
         QCOMPARE(result.localPath, root + local);
+}
+
+void TestRequestMapping::servedDirectoryMissing_data()
+{
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<int>("verdict");
+    const int missing = int(PathMapper::Verdict::Missing);
+    const int forbidden = int(PathMapper::Verdict::Forbidden);
+    QTest::newRow("root") << QByteArray("") << missing;
+    QTest::newRow("file") << QByteArray("default.htm") << missing;
+    QTest::newRow("deeper") << QByteArray("a/b/c.txt") << missing;
+    QTest::newRow("dot dot") << QByteArray("../x") << forbidden;
+}
+
+// Nothing is there to serve, so every target is missing, not refused.
+void TestRequestMapping::servedDirectoryMissing()
+{
+    QFETCH(QByteArray, request);
+    QFETCH(int, verdict);
+    QTemporaryDir parent;
+    const QString root = parent.filePath(QStringLiteral("nema/www/"));
+    const PathMapper::Result result = PathMapper(root).map(request);
+    QCOMPARE(int(result.verdict), verdict);
+    if (verdict == int(PathMapper::Verdict::Missing))
+        QCOMPARE(result.localPath, root + QString::fromUtf8(request));
 }
 
 QTEST_GUILESS_MAIN(TestRequestMapping)

@@ -67,6 +67,8 @@ private slots:
     void rootWithoutDefaultPage_data();
     void rootWithoutDefaultPage();
     void missingFileGetsListingWithNotFoundLine();
+    void missingServedDirectory_data();
+    void missingServedDirectory();
     void pathsMapOntoTheDisk_data();
     void pathsMapOntoTheDisk();
     void listingLinksCanBeFollowed();
@@ -138,6 +140,28 @@ void TestServerEngine::missingFileGetsListingWithNotFoundLine()
     QVERIFY(body.contains(NotFoundLine));
     QVERIFY(body.contains("HTTP_ by Quorin."));
     QVERIFY(body.endsWith("           0 Kbytes in 0 files. </body></html>"));
+    QTRY_VERIFY(server.statuses().contains(QStringLiteral("404 Not Found")));
+}
+
+void TestServerEngine::missingServedDirectory_data()
+{
+    QTest::addColumn<QByteArray>("path");
+    QTest::newRow("root") << QByteArray("/");
+    QTest::newRow("default page") << QByteArray("/default.htm");
+    QTest::newRow("file") << QByteArray("/a.txt");
+    QTest::newRow("below") << QByteArray("/docs/a.txt");
+}
+
+void TestServerEngine::missingServedDirectory()
+{
+    QFETCH(QByteArray, path);
+    RunningServer server;
+    QTemporaryDir parent;
+    const QString served = parent.filePath(QStringLiteral("nema/"));
+    server.call([served](ServerEngine *engine) { engine->setDirectory(served); });
+    const QByteArray answer = exchange(server.port(), request(path));
+    QCOMPARE(statusOf(answer), 404);
+    QVERIFY(bodyOf(answer).contains(NotFoundLine));
     QTRY_VERIFY(server.statuses().contains(QStringLiteral("404 Not Found")));
 }
 
