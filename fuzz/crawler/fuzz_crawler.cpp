@@ -53,11 +53,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     const LocalNaming naming(Root);
     for (const QByteArray &reference : whole) {
-        const QString url = LinkResolver::absolute(QString::fromLatin1(reference), Page);
+        const QString url = LinkResolver::absolute(LinkResolver::text(reference), Page);
         checkPath(naming, url);
         // The URL as a page of its own, and the reference read as a URL by itself.
         checkPath(naming, LinkResolver::absolute(QStringLiteral("x.htm"), url));
-        checkPath(naming, QString::fromLatin1(reference));
+        checkPath(naming, LinkResolver::text(reference));
     }
     checkPath(naming, QString::fromLatin1(page.toByteArray()));
     return 0;

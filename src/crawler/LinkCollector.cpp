@@ -57,8 +57,7 @@ int LinkCollector::collectAll(const QList<QByteArray> &references, const QString
 
 bool LinkCollector::collect(const QByteArray &reference, const QString &pageUrl)
 {
-    // Latin-1 keeps every byte of the reference as it stood.
-    const QString url = LinkResolver::absolute(QString::fromLatin1(reference), pageUrl);
+    const QString url = LinkResolver::absolute(LinkResolver::text(reference), pageUrl);
     if (m_queue.contains(url))
         return false;
     const QString path = m_naming.localPath(url);

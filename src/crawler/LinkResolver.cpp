@@ -2,6 +2,8 @@
 
 #include "crawler/LocalNaming.h"
 
+#include <QStringDecoder>
+
 #include <array>
 
 namespace {
@@ -24,6 +26,26 @@ template <std::size_t N> bool holdsAny(const QString &text, const std::array<QLa
 }
 
 } // namespace
+
+QString LinkResolver::text(QByteArrayView reference)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString decoded = utf8(reference);
+    if (!utf8.hasError())
+        return decoded;
+    QString escaped;
+    escaped.reserve(reference.size() * 3);
+    for (const char byte : reference) {
+        const auto value = static_cast<unsigned char>(byte);
+        if (value < 0x80) {
+            escaped.append(QLatin1Char(byte));
+        } else {
+            escaped.append(u'%');
+            escaped.append(QString::number(value, 16).toUpper());
+        }
+    }
+    return escaped;
+}
 
 bool LinkResolver::isAbsolute(const QString &url)
 {

@@ -1,11 +1,16 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 
 // Turns a reference found on a page into an absolute URL and tells what kind of
 // URL it is.
 namespace LinkResolver {
 
+// A reference's bytes as URL text: UTF-8 when they are valid UTF-8, else each
+// byte above 127 percent-encoded, so the server is asked for exactly the bytes
+// the page holds whatever the page's encoding.
+QString text(QByteArrayView reference);
 // http://, https:// and ftp:// references stand as written; "//host/x" takes the
 // page's scheme; "/x" starts at the page's server root; anything else is taken
 // relative to the page's directory.

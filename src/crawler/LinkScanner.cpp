@@ -102,7 +102,8 @@ void LinkScanner::work(bool atEnd, QList<QByteArray> &found)
             break;
         }
         qsizetype start = name + nameLength;
-        while (start < size && m_pending.at(start) == ' ')
+        // A line break or tab after the equals sign comes before the value, not in it.
+        while (start < size && isBlank(m_pending.at(start)))
             ++start;
         // A value left open by the last piece is searched on from where that stopped.
         qsizetype end = std::max(start, m_openEnd);

@@ -14,6 +14,7 @@
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -28,14 +29,14 @@ QByteArray readAll(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
-// The paths of the requests in a lighttpd access log, in order.
+// The paths of the requests in a lighttpd access log, in order, percent-decoded.
 QStringList requestedPaths(const QString &log)
 {
     static const QRegularExpression request(QStringLiteral("\"GET ([^ ]+) HTTP"));
     QStringList paths;
     auto matches = request.globalMatch(log);
     while (matches.hasNext())
-        paths.append(matches.next().captured(1));
+        paths.append(QUrl::fromPercentEncoding(matches.next().captured(1).toUtf8()));
     return paths;
 }
 
@@ -89,7 +90,7 @@ struct Sites
 <a href="/top.htm">vrh poslužitelja</a>
 </body></html>
 )"_s.arg(a, b);
-        const QString pageA = uR"(<html><body><a href="index.htm">natrag</a> <a href=sub/b.htm>b</a>
+        const QString pageA = uR"(<html><body><a href="index.htm">natrag</a> <a href=sub/b.htm>b</a> <a href="čvor.htm">č</a>
 <table><tr><td BACKGROUND=img/td.gif><img src="img/p1.gif"></td></tr></table></body></html>
 )"_s;
         const QString pageB = uR"(<html><body><a href="deep/c.htm">c</a> <img src="/site/img/p2.gif">
@@ -110,7 +111,7 @@ struct Sites
             && write(rootA, u"site/sub/b.htm"_s, pageB) && write(rootA, u"site/sub/deep/c.htm"_s, pageC)
             && write(rootA, u"site/sub/deep/index.htm"_s, plain) && write(rootA, u"site/abs.htm"_s, abs)
             && write(rootA, u"site/find.cgi"_s, plain) && write(rootA, u"top.htm"_s, top)
-            && write(rootA, u"site/never1.htm"_s, plain) && write(rootA, u"site/x.htm"_s, plain)
+            && write(rootA, u"site/never1.htm"_s, plain) && write(rootA, u"site/čvor.htm"_s, plain) && write(rootA, u"site/x.htm"_s, plain)
             && write(rootA, u"x.htm"_s, plain) && write(rootA, u"site/y.htm"_s, plain)
             && write(rootA, u"site/q.htm"_s, plain) && picture(rootA, u"site/img/bg.jpg"_s, 7000)
             && picture(rootA, u"site/img/p1.gif"_s, 4097) && picture(rootA, u"site/img/td.gif"_s, 1)
@@ -138,6 +139,7 @@ const QList<Mirrored> &siteFiles()
         { u"/site/sub/deep/"_s, u"site/sub/deep/index.htm"_s, u"site/sub/deep/index.htm"_s },
         { u"/site/abs.htm"_s, u"site/abs.htm"_s, u"site/abs.htm"_s },
         { u"/site/find.cgi?a=1&b=x.y"_s, u"site/find.cgi"_s, u"site/findcgia1&bxy.htm"_s },
+        { u"/site/čvor.htm"_s, u"site/čvor.htm"_s, u"site/čvor.htm"_s },
         { u"/site/img/bg.jpg"_s, u"site/img/bg.jpg"_s, u"site/img/bg.jpg"_s },
         { u"/site/img/p1.gif"_s, u"site/img/p1.gif"_s, u"site/img/p1.gif"_s },
         { u"/site/img/td.gif"_s, u"site/img/td.gif"_s, u"site/img/td.gif"_s },

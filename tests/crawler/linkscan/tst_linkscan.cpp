@@ -22,6 +22,8 @@ private slots:
     void scan();
     void acrossPieces_data();
     void acrossPieces();
+    void referenceText_data();
+    void referenceText();
     void resolve_data();
     void resolve();
     void naming_data();
@@ -48,6 +50,8 @@ void TestLinkScan::scan_data()
     QTest::newRow("only BACKGROUND=") << QByteArray("<table BACKGROUND=\"t.gif\"><td background=u.gif>")
                                       << References { "t.gif", "u.gif" };
     QTest::newRow("blanks after =") << QByteArray("<a href=   \"x.htm\">") << References { "x.htm" };
+    QTest::newRow("line break after =") << QByteArray("<a href=\r\n\"x.htm\">") << References { "x.htm" };
+    QTest::newRow("tab after =") << QByteArray("<img src=\t y.gif>") << References { "y.gif" };
     QTest::newRow("blank before = is no name")
         << QByteArray("<a href =x.htm><img src= y.gif>") << References { "y.gif" };
     QTest::newRow("cut at the closing quote") << QByteArray("<a href=\"a.htm\"class=x>") << References { "a.htm" };
@@ -102,6 +106,26 @@ void TestLinkScan::acrossPieces()
         scanner.finish(found);
         QCOMPARE(found, whole);
     }
+}
+
+void TestLinkScan::referenceText_data()
+{
+    QTest::addColumn<QByteArray>("reference");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("ASCII") << QByteArray("sub/a.htm?x=1") << u"sub/a.htm?x=1"_s;
+    QTest::newRow("UTF-8 page") << QByteArray("\xc4\x8d" "vor/\xc5\xbe" "a.htm") << u"\u010dvor/\u017ea.htm"_s;
+    QTest::newRow("Windows-1250 page") << QByteArray("\xe8vor/\x9e" "a.htm") << u"%E8vor/%9Ea.htm"_s;
+    QTest::newRow("escapes stand") << QByteArray("a%20b.htm") << u"a%20b.htm"_s;
+}
+
+void TestLinkScan::referenceText()
+{
+    QFETCH(QByteArray, reference);
+    QFETCH(QString, expected);
+    const QString text = LinkResolver::text(reference);
+    QCOMPARE(text, expected);
+    // The server is asked for the page's own bytes.
+    QCOMPARE(QByteArray::fromPercentEncoding(text.toUtf8()), QByteArray::fromPercentEncoding(reference));
 }
 
 void TestLinkScan::resolve_data()
