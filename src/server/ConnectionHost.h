@@ -14,7 +14,7 @@ public:
     virtual ~ConnectionHost() = default;
 
     // requestStart: what the client sent, up to 1,024 bytes. lineEnded: whether
-    // the first line ended within it.
+    // the first line ended within it, by a line end or by the client's close.
     virtual Response answer(QByteArrayView requestStart, bool lineEnded) = 0;
     virtual int sendDelay() const = 0;
     virtual void pieceSent(qsizetype bytes, bool countsAsSent) = 0;

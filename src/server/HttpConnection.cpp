@@ -120,7 +120,9 @@ void HttpConnection::startAnswer()
     if (end < 0 || (lineFeed >= 0 && lineFeed < end))
         end = lineFeed;
     m_readNotifier->setEnabled(false);
-    m_response = m_host->answer(QByteArrayView(m_request).first(end < 0 ? m_request.size() : end), end >= 0);
+    // Short of the limit without a line end, the client closed: its line ends there.
+    const bool lineEnded = end >= 0 || m_request.size() < RequestLimit;
+    m_response = m_host->answer(QByteArrayView(m_request).first(end < 0 ? m_request.size() : end), lineEnded);
     m_head = m_response.head;
     m_headOffset = 0;
     m_pieceOffset = 0;

@@ -76,6 +76,7 @@ private slots:
     void refusedPaths();
     void malformedRequests_data();
     void malformedRequests();
+    void lineEndedByClientClose();
     void piecesOfAnswers_data();
     void piecesOfAnswers();
     void delayPacesOneConnectionOnly();
@@ -297,6 +298,33 @@ void TestServerEngine::malformedRequests()
     const ClientRun run = curl(server.url(QStringLiteral("/")));
     QCOMPARE(bodyOf(run.output), QByteArray("radi"));
     QTRY_COMPARE(server.hits(), 2);
+}
+
+// A client that sends its request line without a line end and then shuts its
+// side has said all it will: the line is judged as it stands.
+void TestServerEngine::lineEndedByClientClose()
+{
+    RunningServer server;
+    server.addFile(QStringLiteral("a.txt"), "bez kraja retka");
+    const int client = ::socket(AF_INET, SOCK_STREAM, 0);
+    QVERIFY(client >= 0);
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(quint16(server.port()));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    QCOMPARE(::connect(client, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    const QByteArray line = "GET /a.txt HTTP/1.0";
+    QCOMPARE(::send(client, line.constData(), size_t(line.size()), 0), ssize_t(line.size()));
+    QCOMPARE(::shutdown(client, SHUT_WR), 0);
+    const timeval limit { 5, 0 };
+    setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    QByteArray answer;
+    char buffer[4096];
+    for (ssize_t count; (count = ::recv(client, buffer, sizeof buffer, 0)) > 0;)
+        answer.append(buffer, count);
+    ::close(client);
+    QCOMPARE(statusOf(answer), 200);
+    QCOMPARE(bodyOf(answer), QByteArray("bez kraja retka"));
 }
 
 void TestServerEngine::piecesOfAnswers_data()
