@@ -79,15 +79,17 @@ FtpWindow::FtpWindow(QWidget *parent)
     setWindowTitle(Title);
     setWindowIcon(rowIcon(FtpRow::DirectoryIcon));
 
+    // The controls are made in layout order, which is also their tab order.
     m_server = entry(ServerPrompt, ServerLength, this);
     m_user = entry(UserPrompt, UserLength, this);
     m_password = entry(PasswordPrompt, UserLength, this);
     m_password->setEchoMode(QLineEdit::Password);
-    m_directory = entry(DirectoryName, DirectoryLength, this);
 
     m_connect = new QPushButton(QIcon(QStringLiteral(":/ftp/icons/spoji.svg")), ConnectText, this);
     m_connect->setCursor(Qt::PointingHandCursor);
     m_connect->setAccessibleName(ConnectText);
+
+    m_directory = entry(DirectoryName, DirectoryLength, this);
 
     m_chooser = new QToolButton(this);
     m_chooser->setIcon(rowIcon(FtpRow::DirectoryIcon));
@@ -113,6 +115,9 @@ FtpWindow::FtpWindow(QWidget *parent)
     m_status->setFrameShape(QFrame::StyledPanel);
     m_status->setAccessibleName(StatusName);
     m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A long text (a long file name) is cut at the window's edge instead of
+    // making the whole window as wide as the text.
+    m_status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
     auto *grid = new QGridLayout(this);
     const QList<QPair<QString, QLineEdit *>> prompts { { ServerPrompt, m_server }, { UserPrompt, m_user },
@@ -198,8 +203,9 @@ QMenu *FtpWindow::menuForRow(int row)
         menu->addAction(UseDoubleClick);
         return menu;
     }
-    QAction *download = menu->addAction(
-        QIcon(QStringLiteral(":/ftp/icons/prebaci.svg")), DownloadTo + withoutTrailingBlanks(m_directory->text()));
+    // An "&" of the directory is shown as itself, not taken as a shortcut mark.
+    const QString directory = withoutTrailingBlanks(m_directory->text()).replace(u'&', QStringLiteral("&&"));
+    QAction *download = menu->addAction(QIcon(QStringLiteral(":/ftp/icons/prebaci.svg")), DownloadTo + directory);
     // One download at a time: the next one waits for the running one to end.
     download->setEnabled(!m_transferring);
     const QString name = m_rows.at(row).name;

@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
@@ -80,7 +81,13 @@ private slots:
         // The tool keeps TORVEX.INI and its downloads in the working directory.
         QVERIFY(QDir::setCurrent(m_work.path()));
     }
-    void init() { ToolSettings::resetSharedValues(); }
+    // Every test starts as the first opening: no Settings file, no values left by
+    // an earlier window.
+    void init()
+    {
+        QFile::remove(QDir::current().filePath(QStringLiteral("TORVEX.INI")));
+        ToolSettings::resetSharedValues();
+    }
 
     void descriptorIsSingleInstance()
     {
@@ -116,6 +123,64 @@ private slots:
         QCOMPARE(header->text(1), QStringLiteral("Datum"));
         QCOMPARE(header->text(2), QStringLiteral("Kb"));
         QCOMPARE(unnamedControls(window), QStringList());
+
+        // The tab key goes through the controls in layout order.
+        const QList<QWidget *> order { window->serverField(), window->userField(), window->passwordField(),
+            window->connectButton(), window->directoryField(), window->chooserButton(), window->list() };
+        QList<QWidget *> reached;
+        QWidget *next = order.first();
+        for (int step = 0; step < 100 && reached.size() < order.size(); ++step, next = next->nextInFocusChain()) {
+            if (order.contains(next) && !reached.contains(next))
+                reached.append(next);
+        }
+        QCOMPARE(reached, order);
+
+        // A long status text is cut at the edge; it does not widen the window.
+        const int narrowest = window->minimumSizeHint().width();
+        window->showStatus(QString(300, u'x'));
+        QCOMPARE(window->minimumSizeHint().width(), narrowest);
+    }
+
+    // The folder button opens a directory chooser titled "Izbor"; the chosen
+    // directory, with its "/", becomes the download directory.
+    void chooserSetsTheDownloadDirectory()
+    {
+        QTemporaryDir base;
+        const QString chosen = QDir(base.path()).filePath(QStringLiteral("mapa & čž"));
+        QVERIFY(QDir().mkpath(chosen));
+        RunningTool tool;
+        FtpWindow *window = tool.window;
+        QVERIFY(QTest::qWaitFor([window] { return window->isEnabled(); }, 5000));
+        QString title;
+        bool directoriesOnly = false;
+        QTimer answer;
+        QObject::connect(&answer, &QTimer::timeout, [&] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            answer.stop();
+            title = dialog->windowTitle();
+            directoriesOnly = dialog->fileMode() == QFileDialog::Directory;
+            dialog->setDirectory(chosen);
+            // accept() through QDialog, where it is public; the file dialog checks the choice.
+            static_cast<QDialog *>(dialog)->accept();
+        });
+        answer.start(20);
+        QTest::mouseClick(window->chooserButton(), Qt::LeftButton);
+        QCOMPARE(title, QStringLiteral("Izbor"));
+        QVERIFY(directoriesOnly);
+        QCOMPARE(window->directoryField()->text(), chosen + u'/');
+
+        tool.login(m_server);
+        QTRY_COMPARE_WITH_TIMEOUT(window->list()->topLevelItemCount(), 6, 10000);
+        std::unique_ptr<QMenu> menu(window->menuForRow(tool.rowOf(QStringLiteral("two.bin"))));
+        // "&&" is how a menu shows one "&".
+        QCOMPARE(menu->actions().first()->text(),
+            QStringLiteral("Prebaci u ") + QString(chosen).replace(u'&', QStringLiteral("&&")) + u'/');
+        menu->actions().first()->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(window->statusText(), QStringLiteral("two.bin  PREBAČEN"), 10000);
+        QCOMPARE(FtpTestTree::fileDigest(QDir(chosen).filePath(QStringLiteral("two.bin"))),
+            FtpTestTree::fileDigest(m_root.filePath(QStringLiteral("two.bin"))));
     }
 
     void listingBrowsingAndDownload()
