@@ -1,6 +1,7 @@
 #include "crawler/ui/CrawlerWindow.h"
 
 #include <QCheckBox>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -39,6 +40,11 @@ const QString DisconnectText = QStringLiteral("Prekini vezu");
 const QString DisconnectTip = QStringLiteral("Prekid veze");
 const QString DeleteName = QStringLiteral("Briši lokalnu datoteku");
 const QString DeleteQuestion = QStringLiteral("Obrisati lokalnu datoteku|%1 ?");
+
+const QString SizeSample = QStringLiteral("8.888.888.888");
+const QString TimeSample = QStringLiteral("88.88.8888 88:88:88");
+// Room for the cell's margins and the column separator.
+constexpr int ColumnPadding = 16;
 
 // The entry widths of the layout, in characters.
 constexpr int AddressLength = 128;
@@ -92,8 +98,8 @@ CrawlerWindow::CrawlerWindow(QWidget *parent)
     : QWidget(parent)
 {
     initialiseResources();
+    // The window keeps the program's own icon.
     setWindowTitle(Title);
-    setWindowIcon(fileIcon(LocalFileRow::Present));
 
     m_address = new QLineEdit(this);
     m_address->setMaxLength(AddressLength);
@@ -129,8 +135,10 @@ CrawlerWindow::CrawlerWindow(QWidget *parent)
     m_log->setColumnWidth(1, 60);
     m_files = list(FilesName, { LocalColumn, SizeColumn, TimeColumn }, this);
     m_files->header()->setSectionResizeMode(0, QHeaderView::Stretch);
-    m_files->setColumnWidth(1, 80);
-    m_files->setColumnWidth(2, 130);
+    // Wide enough for a size of gigabytes and a whole "dd.mm.yyyy hh:mm:ss".
+    const QFontMetrics metrics = m_files->fontMetrics();
+    m_files->setColumnWidth(1, metrics.horizontalAdvance(SizeSample) + ColumnPadding);
+    m_files->setColumnWidth(2, metrics.horizontalAdvance(TimeSample) + ColumnPadding);
     m_files->setIconSize(QSize(16, 16));
     // The file name is at the end of a long path: keep it in sight.
     m_files->setTextElideMode(Qt::ElideMiddle);
