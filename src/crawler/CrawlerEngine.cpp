@@ -437,6 +437,10 @@ void CrawlerEngine::tick()
     if (m_crawling) {
         workersBusy();
         markFilesChanged(m_files.fetchPass());
+        // The fallback: a crawl between steps moves on even if the event that
+        // should have moved it was lost.
+        if (!m_busy)
+            scheduleCrawlStep();
     }
 }
 
