@@ -9,6 +9,9 @@ Every request's path is printed on its own line ("GET /path") as it arrives.
   /lost.gif      404 (a picture)
   /reset.htm     the connection is reset before any answer
   /stall.htm     headers and 1,000 bytes of a longer body, then silence
+  /empty.htm     200 with an empty body
+  /hangup.htm    the connection closes before any answer
+  /short.htm     announces 2,000 bytes, sends 500, closes
 """
 import socket
 import socketserver
@@ -23,9 +26,12 @@ INDEX = (b"<html><body>\r\n"
          b"<img src=lost.gif>\r\n"
          b"<a href=reset.htm>reset</a>\r\n"
          b"<a href=stall.htm>stall</a>\r\n"
+         b"<a href=empty.htm>empty</a> <a href=hangup.htm>hangup</a>\r\n"
+         b"<a href=short.htm>short</a>\r\n"
          b"</body></html>\r\n")
 OK = b"<html><body><p>U redu.</p><a href=index.htm>natrag</a></body></html>\r\n"
 STALLED_PART = b"s" * 1000
+SHORT_PART = b"h" * 500
 
 
 def answer(status, body, length=None):
@@ -53,6 +59,12 @@ class Handler(socketserver.BaseRequestHandler):
             # close() right here, before the server's orderly shutdown could send a FIN.
             self.request.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
             self.request.close()
+        elif path == "/empty.htm":
+            self.request.sendall(answer("200 OK", b""))
+        elif path == "/hangup.htm":
+            self.request.close()
+        elif path == "/short.htm":
+            self.request.sendall(answer("200 OK", SHORT_PART, length=2000))
         elif path == "/stall.htm":
             self.request.sendall(answer("200 OK", STALLED_PART, length=100000))
             time.sleep(60)

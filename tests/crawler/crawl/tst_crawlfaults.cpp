@@ -79,24 +79,41 @@ void TestCrawlFaults::failingLinksAreTriedFourTimes()
     QCOMPARE(site.requests(u"missing.htm"_s), 4);
     QCOMPARE(site.requests(u"lost.gif"_s), 4);
     QCOMPARE(site.requests(u"reset.htm"_s), 4);
+    // An empty answer or a hang-up brings no bytes: tried four times as well.
+    QCOMPARE(site.requests(u"empty.htm"_s), 4);
+    QCOMPARE(site.requests(u"hangup.htm"_s), 4);
     // What arrived of a stalled page is kept, and it is not fetched again.
     QCOMPARE(site.requests(u"stall.htm"_s), 1);
     const QString stalled = engine.localPathOf(site.url(u"stall.htm"_s));
     QFile file(stalled);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray(1000, 's'));
+    // So is what arrived of a body cut short by the server.
+    QCOMPARE(site.requests(u"short.htm"_s), 1);
+    QFile shortened(engine.localPathOf(site.url(u"short.htm"_s)));
+    QVERIFY(shortened.open(QIODevice::ReadOnly));
+    QCOMPARE(shortened.readAll(), QByteArray(500, 'h'));
 
     const EventLogRows errors = engine.errorRows();
     QCOMPARE(rowsWith(errors, u"404"_s, QString()), 8);
     QCOMPARE(rowsWith(errors, u"12031"_s, u"error_internet_connection_reset"_s), 4);
     QCOMPARE(rowsWith(errors, u"12002"_s, u"error_internet_timeout"_s), 1);
-    QCOMPARE(errors.size(), 13);
+    // A hang-up before the answer and a body cut short are aborted connections.
+    QCOMPARE(rowsWith(errors, u"12030"_s, u"error_internet_connection_aborted"_s), 5);
+    // An empty answer is no error: it writes no row.
+    QCOMPARE(errors.size(), 18);
 
-    // The end of the crawl shows the failed links as missing.
+    // The end of the crawl shows the failed links as missing, the empty answer as empty.
     for (const LocalFileRow &row : engine.files().rows()) {
-        const bool present = QFileInfo(row.path).isFile();
-        QCOMPARE(row.icon, int(present ? LocalFileRow::Listed : LocalFileRow::Missing));
+        const QFileInfo info(row.path);
+        const int icon = !info.isFile() ? LocalFileRow::Missing
+            : info.size() == 0          ? LocalFileRow::Empty
+                                        : LocalFileRow::Listed;
+        QCOMPARE(row.icon, icon);
     }
+    QCOMPARE(QFileInfo(engine.localPathOf(site.url(u"empty.htm"_s))).size(), 0);
+    QCOMPARE(engine.files().row(engine.files().indexOf(engine.localPathOf(site.url(u"empty.htm"_s)))).icon,
+        int(LocalFileRow::Empty));
     engine.stop();
 }
 
