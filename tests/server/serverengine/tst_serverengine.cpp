@@ -511,11 +511,33 @@ void TestServerEngine::logEmptiesAtTwoHundredRows()
 {
     RunningServer server;
     server.addFile(QStringLiteral("a.txt"), "a");
-    // Each request logs "reading...", its line and "sent 1".
-    for (int i = 0; i < 70; ++i)
+    const QStringList opening = server.visibleRows();
+    QCOMPARE(opening.size(), 6);
+    QCOMPARE(opening.mid(0, 2), QStringList({ QStringLiteral("Initializing..."), QStringLiteral("creating socket...") }));
+    QVERIFY(QRegularExpression(QStringLiteral("^TCP Socket #\\d+$")).match(opening[2]).hasMatch());
+    QCOMPARE(opening.mid(3),
+        QStringList({ QStringLiteral("binding Socket..."), QStringLiteral("socket to listen..."),
+            QStringLiteral("waiting to accept()...") }));
+
+    // Each request logs "reading...", its request line and "sent 1": after 64
+    // of them the log holds 198 rows.
+    const QStringList oneRequest
+        = { QStringLiteral("reading..."), QStringLiteral("GET /a.txt HTTP/1.0"), QStringLiteral("sent 1") };
+    for (int i = 1; i <= 64; ++i) {
         QCOMPARE(statusOf(exchange(server.port(), request("/a.txt"))), 200);
-    QTRY_COMPARE(server.hits(), 70);
-    QVERIFY(server.sawClear());
+        QTRY_COMPARE(server.visibleRows().size(), 6 + 3 * i);
+    }
+    QVERIFY(!server.sawClear());
+    QCOMPARE(server.visibleRows().mid(6, 3), oneRequest);
+
+    // The 200th row is a request line, which never empties the log; the next
+    // ordinary row, the 201st, does, and is gone with the rest.
+    QCOMPARE(statusOf(exchange(server.port(), request("/a.txt"))), 200);
+    QTRY_VERIFY(server.sawClear());
+    QTRY_COMPARE(server.hits(), 65);
+    QCOMPARE(server.visibleRows(), QStringList());
+    QCOMPARE(statusOf(exchange(server.port(), request("/a.txt"))), 200);
+    QTRY_COMPARE(server.visibleRows(), oneRequest);
 }
 
 void TestServerEngine::settingsFollowFirstKeyRule()

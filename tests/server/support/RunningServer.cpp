@@ -74,8 +74,12 @@ void RunningServer::addFile(const QString &relativePath, const QByteArray &conte
 void RunningServer::onUpdate(const ServerLogUpdate &update)
 {
     m_cleared = m_cleared || update.cleared;
-    for (const auto &row : update.rows)
+    if (update.cleared)
+        m_visible.clear();
+    for (const auto &row : update.rows) {
         m_statuses.append(row.status);
+        m_visible.append(row.status);
+    }
     m_hits = update.hits;
     m_bytes = update.bytesSent;
 }

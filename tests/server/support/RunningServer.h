@@ -51,6 +51,8 @@ public:
     // Every row logged so far, whatever the window's 200-row rule emptied.
     QStringList statuses() const { return m_statuses; }
     bool sawClear() const { return m_cleared; }
+    // The rows the window shows: those logged since the last time the log emptied.
+    QStringList visibleRows() const { return m_visible; }
     qint64 hits() const { return m_hits; }
     qint64 bytesSent() const { return m_bytes; }
     QList<qint64> pieces() const { return m_pieces; }
@@ -68,6 +70,7 @@ private:
     ServerEngine *m_engine = nullptr;
     std::unique_ptr<EngineThread> m_thread;
     QStringList m_statuses;
+    QStringList m_visible;
     bool m_cleared = false;
     qint64 m_hits = 0;
     qint64 m_bytes = 0;
