@@ -451,19 +451,18 @@ void CrawlerEngine::abortFetch()
 
 void CrawlerEngine::dropConnection()
 {
-    if (m_inWindow) {
-        m_inWindow = false;
-        closeLocalFile();
-        closeRequest();
-    }
+    // The crawl stops first, so the end of the current fetch takes no next step;
+    // the fetch itself ends as "Prekid" ends it, keeping what arrived.
     m_crawling = false;
+    if (m_workerPoll)
+        m_workerPoll->stop();
+    endFetch();
     m_busy = false;
     m_state = WaitingForHandle;
-    m_workerPoll->stop();
     m_session.reset();
     // A new driver starts with an empty connection cache: every kept-alive connection closes.
-    m_driver = std::make_unique<inet::CurlDriver>();
-    markFilesChanged(m_files.fetchPass());
+    if (m_driver)
+        m_driver = std::make_unique<inet::CurlDriver>();
     setStatus(InternetStatusText::text(inet::Status::ConnectionClosed));
 }
 

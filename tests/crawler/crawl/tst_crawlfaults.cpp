@@ -38,6 +38,46 @@ struct FaultSite
     }
 };
 
+// This machine's open TCP connections to a loopback port, from /proc/net/tcp.
+int connectionsTo(quint16 port)
+{
+    QFile table(u"/proc/net/tcp"_s);
+    if (!table.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray remotePort = ':' + QByteArray::number(port, 16).toUpper().rightJustified(4, '0');
+    int count = 0;
+    for (const QByteArray &line : table.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        // sl local_address rem_address st: 01 is an established connection.
+        if (fields.size() > 3 && fields.at(2).endsWith(remotePort) && fields.at(3) == "01")
+            ++count;
+    }
+    return count;
+}
+
+// An engine on the test's thread with its own Settings file and mirror.
+struct Engine
+{
+    QTemporaryDir work;
+    CrawlerEngine engine { SettingsFile(work.filePath(u"TORVEX.INI"_s)), work.path() };
+
+    Engine(std::chrono::milliseconds readLimit)
+    {
+        engine.setReadLimit(readLimit);
+        engine.start();
+    }
+    ~Engine() { engine.stop(); }
+    void start(const QString &address)
+    {
+        CrawlerEngine::Fields fields = engine.fields();
+        fields.address = address;
+        fields.pictures = false;
+        engine.setFields(fields);
+        engine.startCrawl();
+    }
+    qint64 savedBytes(const QString &url) const { return QFileInfo(engine.localPathOf(url)).size(); }
+};
+
 int rowsWith(const EventLogRows &rows, const QString &status, const QString &description)
 {
     return int(std::count_if(rows.cbegin(), rows.cend(), [&](const EventLogRow &row) {
@@ -55,6 +95,8 @@ private slots:
     void init() { ToolSettings::resetSharedValues(); }
     void failingLinksAreTriedFourTimes();
     void fileThatCannotBeCreatedIsAnError();
+    void abortEndsTheFetchKeepingWhatArrived();
+    void disconnectClosesEveryConnection();
 };
 
 void TestCrawlFaults::failingLinksAreTriedFourTimes()
@@ -143,6 +185,60 @@ void TestCrawlFaults::fileThatCannotBeCreatedIsAnError()
     QCOMPARE(rowsWith(engine.errorRows(), u"3"_s, QString()), 1);
     QCOMPARE(engine.files().row(0).icon, int(LocalFileRow::Missing));
     engine.stop();
+}
+
+void TestCrawlFaults::abortEndsTheFetchKeepingWhatArrived()
+{
+    FaultSite site;
+    QVERIFY2(site.start(), qPrintable(site.peer.errorText()));
+    // A read limit the test never reaches: only "Prekid" can end the stalled page.
+    Engine crawler(std::chrono::minutes(5));
+    const QString stalled = site.url(u"stall.htm"_s);
+    QSignalSpy finished(&crawler.engine, &CrawlerEngine::crawlFinished);
+    crawler.start(stalled);
+    QTRY_COMPARE_WITH_TIMEOUT(crawler.savedBytes(stalled), 1000, 10000);
+    QCOMPARE(crawler.engine.state(), int(CrawlerEngine::ReadPending));
+
+    crawler.engine.abortFetch();
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 5000);
+    QCOMPARE(crawler.engine.status(), CrawlerEngine::doneText());
+    QCOMPARE(crawler.savedBytes(stalled), 1000);
+    QVERIFY(crawler.engine.errorRows().isEmpty());
+    QCOMPARE(crawler.engine.files().row(0).size, u"1.000"_s);
+    QCOMPARE(site.requests(u"stall.htm"_s), 1);
+}
+
+void TestCrawlFaults::disconnectClosesEveryConnection()
+{
+    FaultSite site;
+    QVERIFY2(site.start(), qPrintable(site.peer.errorText()));
+    Engine crawler(std::chrono::minutes(5));
+    const QString stalled = site.url(u"stall.htm"_s);
+    crawler.start(stalled);
+    QTRY_COMPARE_WITH_TIMEOUT(crawler.savedBytes(stalled), 1000, 10000);
+    QCOMPARE(connectionsTo(site.port), 1);
+
+    // "Prekini vezu" mid-fetch: the connection closes, what arrived stays, the crawl stops.
+    crawler.engine.dropConnection();
+    QTRY_COMPARE_WITH_TIMEOUT(connectionsTo(site.port), 0, 5000);
+    QVERIFY(!crawler.engine.isCrawling());
+    QCOMPARE(crawler.engine.status(), u"Veza zatvorena."_s);
+    QCOMPARE(crawler.savedBytes(stalled), 1000);
+    QCOMPARE(crawler.engine.files().row(0).size, u"1.000"_s);
+
+    // A kept-alive connection of a finished crawl closes too.
+    QTemporaryDir served;
+    QVERIFY(SiteGenerator::writeFile(served.filePath(u"index.htm"_s), "<a href=a.htm>a</a>"));
+    QVERIFY(SiteGenerator::writeFile(served.filePath(u"a.htm"_s), "<p>a</p>"));
+    LighttpdPeer peer;
+    QVERIFY2(peer.start(served.path()), qPrintable(peer.errorText()));
+    QSignalSpy finished(&crawler.engine, &CrawlerEngine::crawlFinished);
+    crawler.start(peer.baseUrl() + u"index.htm"_s);
+    QVERIFY(finished.wait(20000));
+    QCOMPARE(crawler.engine.status(), CrawlerEngine::doneText());
+    QCOMPARE(connectionsTo(peer.port()), 1);
+    crawler.engine.dropConnection();
+    QTRY_COMPARE_WITH_TIMEOUT(connectionsTo(peer.port()), 0, 5000);
 }
 
 QTEST_GUILESS_MAIN(TestCrawlFaults)
