@@ -108,8 +108,10 @@ QDateTime parseListTime(QByteArrayView text, const QDateTime &now)
     const QByteArray &last = parts[2];
     if (!last.contains(':')) {
         bool yearOk = false;
-        const int year = last.toInt(&yearOk);
-        return yearOk ? utc(QDate(year, monthNumber, day), QTime(0, 0)) : QDateTime();
+        const QDate date(last.toInt(&yearOk), monthNumber, day);
+        // Only the day is known: it stays that day wherever the client is, rather
+        // than an invented midnight moved into the day before or after.
+        return yearOk && date.isValid() ? QDateTime(date, QTime(0, 0)) : QDateTime();
     }
     const QTime time = QTime::fromString(QString::fromLatin1(last), QStringLiteral("H:mm"));
     const QDateTime nowUtc = now.toUTC();

@@ -19,8 +19,9 @@ bool isEntryName(const QString &name);
 // One "modify" fact (YYYYMMDDHHMMSS[.sss], UTC); invalid when malformed.
 QDateTime parseMlsdTime(QByteArrayView value);
 
-// The date column of a Unix-style LIST line ("Dec  8 17:24" or "Dec  8  2025"),
-// read as UTC. An entry without a year is dated within the year before now.
+// The date column of a Unix-style LIST line ("Dec  8 17:24" or "Dec  8  2025").
+// A time of day is read as UTC, and such an entry, which has no year, is dated
+// within the year before now. A day with a year is that day at local midnight.
 QDateTime parseListTime(QByteArrayView text, const QDateTime &now);
 
 } // namespace inet::FtpListingParser

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -116,9 +117,15 @@ private slots:
         QCOMPARE(client.find(QStringLiteral("small.bin"))->size, 500);
         QCOMPARE(client.find(QStringLiteral("two.bin"))->size, 2048);
         QCOMPARE(client.find(QStringLiteral("empty.txt"))->size, 0);
-        // LIST gives the time of day only for the last months, older entries the day.
+        // LIST gives the time of day only for the last months, older entries the day
+        // (pyftpdlib lists in UTC): that day stays the day in every time zone.
         const QDateTime old = client.find(QStringLiteral("small.bin"))->lastWrite;
-        QCOMPARE(mlsdServer ? old : old.addSecs(14 * 3600 + 7 * 60), FtpTestTree::smallFileTime());
+        if (mlsdServer) {
+            QCOMPARE(old, FtpTestTree::smallFileTime());
+        } else {
+            QCOMPARE(old.toLocalTime().date(), FtpTestTree::smallFileTime().date());
+            QCOMPARE(old.toLocalTime().time(), QTime(0, 0));
+        }
         const QDateTime recent = QFileInfo(m_root.filePath(QStringLiteral("two.bin"))).lastModified().toUTC();
         const QDateTime listed = client.find(QStringLiteral("two.bin"))->lastWrite;
         QCOMPARE(listed,
@@ -161,6 +168,41 @@ private slots:
         if (!name.isEmpty())
             expected.prepend(name);
         QCOMPARE(names, expected);
+    }
+
+    // A LIST date with a year and no time is that day wherever the client is; a
+    // time of day is UTC (as pyftpdlib lists) and shows in the client's zone.
+    void listDatesInEveryZone_data()
+    {
+        QTest::addColumn<QByteArray>("zone");
+        QTest::addColumn<int>("offset"); // seconds east of UTC in early March 2024
+        QTest::addColumn<QByteArray>("column");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("day, UTC") << QByteArray("UTC") << 0 << QByteArray("Mar  5  2024")
+                                  << QStringLiteral("2024.03.05 00:00");
+        QTest::newRow("day, west") << QByteArray("America/Los_Angeles") << -8 * 3600 << QByteArray("Mar  5  2024")
+                                   << QStringLiteral("2024.03.05 00:00");
+        QTest::newRow("day, east") << QByteArray("Pacific/Kiritimati") << 14 * 3600 << QByteArray("Mar  5  2024")
+                                   << QStringLiteral("2024.03.05 00:00");
+        QTest::newRow("time, west") << QByteArray("America/Los_Angeles") << -8 * 3600 << QByteArray("Mar  5 14:07")
+                                    << QStringLiteral("2024.03.05 06:07");
+        QTest::newRow("time, east") << QByteArray("Pacific/Kiritimati") << 14 * 3600 << QByteArray("Mar  5 14:07")
+                                    << QStringLiteral("2024.03.06 04:07");
+    }
+    void listDatesInEveryZone()
+    {
+        QFETCH(QByteArray, zone);
+        QFETCH(int, offset);
+        QFETCH(QByteArray, column);
+        QFETCH(QString, shown);
+        const bool hadZone = qEnvironmentVariableIsSet("TZ");
+        const QByteArray savedZone = qgetenv("TZ");
+        const auto restore = qScopeGuard([&] { hadZone ? qputenv("TZ", savedZone) : qunsetenv("TZ"); });
+        qputenv("TZ", zone);
+        QCOMPARE(QDateTime(QDate(2024, 3, 5), QTime(12, 0)).offsetFromUtc(), offset);
+        const QDateTime now(QDate(2024, 6, 1), QTime(12, 0), QTimeZone::utc());
+        const QDateTime date = inet::FtpListingParser::parseListTime(column, now);
+        QCOMPARE(date.toLocalTime().toString(QStringLiteral("yyyy.MM.dd HH:mm")), shown);
     }
 
     // A server whose listings carry forged names ("../../x", "d/x", "..") gets
