@@ -1,5 +1,7 @@
 #include "server/ListingPage.h"
 
+#include "server/PathMapper.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QUrl>
@@ -29,19 +31,23 @@ ListingPage::ListingPage(const Source &source)
     : m_source(source)
 {
     if (!source.directory.isEmpty())
-        m_entries = readDirectory(source.directory);
+        m_entries = readDirectory(source.directory, source.servedDirectory);
     m_linkPrefix = source.requestPath;
     if (!m_linkPrefix.endsWith(u'/'))
         m_linkPrefix += u'/';
 }
 
-QList<ListingPage::Entry> ListingPage::readDirectory(const QString &directory)
+QList<ListingPage::Entry> ListingPage::readDirectory(const QString &directory, const QString &servedDirectory)
 {
+    const PathMapper mapper(servedDirectory);
     QList<Entry> entries;
     const QFileInfoList infos
         = QDir(directory).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     entries.reserve(infos.size());
     for (const QFileInfo &info : infos) {
+        // Its entry would show the size and date of what it leads to, which cannot be followed.
+        if (info.isSymLink() && !mapper.leadsInside(info.filePath()))
+            continue;
         const bool isDirectory = info.isDir();
         entries.append({ info.fileName(), isDirectory, info.lastModified(), isDirectory ? 0 : info.size() });
     }

@@ -39,8 +39,9 @@ public:
     bool hasEntries() const { return !m_entries.isEmpty(); }
     bool nextPiece(QByteArray &piece) override;
 
-    // Directories first, then files; within each, by name ignoring case.
-    static QList<Entry> readDirectory(const QString &directory);
+    // Directories first, then files; within each, by name ignoring case. A
+    // symbolic link is listed only when it leads to something inside servedDirectory.
+    static QList<Entry> readDirectory(const QString &directory, const QString &servedDirectory);
     // Right-aligned in width with commas between groups of three; blank for 0 when blankZero.
     static QString groupedNumber(qint64 value, int width, bool blankZero = true);
     // One row of the table, for an entry under the link prefix.

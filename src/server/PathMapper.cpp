@@ -40,6 +40,12 @@ bool PathMapper::inside(const QString &canonical) const
     return canonical.startsWith(prefix);
 }
 
+bool PathMapper::leadsInside(const QString &path) const
+{
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    return !canonical.isEmpty() && inside(canonical);
+}
+
 PathMapper::Result PathMapper::map(const QByteArray &requestPath) const
 {
     Result result;

@@ -33,6 +33,8 @@ public:
     Result map(const QByteArray &requestPath) const;
 
     QString servedDirectory() const { return m_root; }
+    // Whether path exists and, its links resolved, lies inside the served directory.
+    bool leadsInside(const QString &path) const;
 
 private:
     bool inside(const QString &canonical) const;

@@ -127,7 +127,7 @@ void TestListingPage::orderAndPieces()
     QDir().mkpath(root.filePath(QStringLiteral("z")));
     QDir().mkpath(root.filePath(QStringLiteral("Y")));
     QStringList names;
-    for (const auto &item : ListingPage::readDirectory(root.path()))
+    for (const auto &item : ListingPage::readDirectory(root.path(), root.path()))
         names.append(item.name);
     QCOMPARE(names,
         QStringList({ QStringLiteral("Y"), QStringLiteral("z"), QStringLiteral("A.txt"), QStringLiteral("b.txt"),

@@ -74,6 +74,7 @@ private slots:
     void listingLinksCanBeFollowed();
     void refusedPaths_data();
     void refusedPaths();
+    void listingLeavesOutLinksOutside();
     void malformedRequests_data();
     void malformedRequests();
     void lineEndedByClientClose();
@@ -264,6 +265,37 @@ void TestServerEngine::refusedPaths()
     QVERIFY(!answer.contains("root:"));
     QVERIFY(!answer.contains("secret.txt"));
     QTRY_VERIFY(server.statuses().contains(QStringLiteral("403 Forbidden")));
+}
+
+// A link that leads outside cannot be followed, and its entry would tell the
+// size and date of what lies outside: the listing leaves it out.
+void TestServerEngine::listingLeavesOutLinksOutside()
+{
+    RunningServer server;
+    QTemporaryDir parent;
+    const QString served = parent.filePath(QStringLiteral("www"));
+    const QString outside = parent.filePath(QStringLiteral("outside"));
+    QDir().mkpath(served + QStringLiteral("/sub"));
+    QDir().mkpath(outside);
+    QFile secret(outside + QStringLiteral("/secret.txt"));
+    QVERIFY(secret.open(QIODevice::WriteOnly));
+    secret.write(QByteArray(12345, 's'));
+    secret.close();
+    QFile mine(served + QStringLiteral("/sub/mine.txt"));
+    QVERIFY(mine.open(QIODevice::WriteOnly));
+    mine.close();
+    QVERIFY(QFile::link(outside + QStringLiteral("/secret.txt"), served + QStringLiteral("/izvana.txt")));
+    QVERIFY(QFile::link(outside, served + QStringLiteral("/vani")));
+    QVERIFY(QFile::link(served + QStringLiteral("/sub/mine.txt"), served + QStringLiteral("/moja.txt")));
+    QVERIFY(QFile::link(parent.filePath(QStringLiteral("nema")), served + QStringLiteral("/slomljena.txt")));
+    server.call([served](ServerEngine *engine) { engine->setDirectory(served); });
+
+    const QByteArray answer = exchange(server.port(), request("/"));
+    QCOMPARE(statusOf(answer), 200);
+    const QStringList links = linksOf(bodyOf(answer));
+    QCOMPARE(links, QStringList({ QStringLiteral("/sub"), QStringLiteral("/moja.txt") }));
+    QVERIFY(!answer.contains("12,345"));
+    QVERIFY(bodyOf(answer).endsWith(" Kbytes in 2 files. </body></html>"));
 }
 
 void TestServerEngine::malformedRequests_data()
