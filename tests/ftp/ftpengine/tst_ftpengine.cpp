@@ -202,13 +202,18 @@ private slots:
         QCOMPARE(rows.at(tool.rowOf(QStringLiteral("paket.zip"))).icon(), FtpRow::ArchiveIcon);
         QVERIFY(tool.rowOf(QStringLiteral("čćžšđ datoteka.txt")) > 0);
 
-        tool.engine->openRow(tool.rowOf(QStringLiteral("deeper")));
+        // The server's own spelling leads the way in, capitals and all.
+        tool.engine->openRow(tool.rowOf(QStringLiteral("Dublje Ćž")));
         QTRY_COMPARE_WITH_TIMEOUT(tool.rowOf(QStringLiteral("inner.txt")), 1, 10000);
-        QCOMPARE(tool.engine->remotePath(), QStringLiteral("/sub dir/deeper"));
+        QCOMPARE(tool.engine->remotePath(), QStringLiteral("/sub dir/Dublje Ćž"));
+        QVERIFY(tool.downloadAndWait(QStringLiteral("inner.txt")));
+        QCOMPARE(tool.engine->status(), QStringLiteral("inner.txt  PREBAČEN"));
+        QCOMPARE(FtpTestTree::fileDigest(tool.work.filePath(QStringLiteral("inner.txt"))),
+            FtpTestTree::fileDigest(m_root.filePath(QStringLiteral("sub dir/Dublje Ćž/inner.txt"))));
 
         // A file row does nothing on a double-click.
         tool.engine->openRow(1);
-        QCOMPARE(tool.engine->remotePath(), QStringLiteral("/sub dir/deeper"));
+        QCOMPARE(tool.engine->remotePath(), QStringLiteral("/sub dir/Dublje Ćž"));
 
         tool.engine->openRow(0);
         QTRY_VERIFY_WITH_TIMEOUT(tool.rowOf(QStringLiteral("paket.zip")) > 0, 10000);

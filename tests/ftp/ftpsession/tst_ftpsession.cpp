@@ -136,7 +136,7 @@ private slots:
         QCOMPARE(*client.listError, 0);
         QVERIFY(client.find(QStringLiteral("čćžšđ datoteka.txt")));
         QCOMPARE(client.find(QStringLiteral("čćžšđ datoteka.txt"))->size, 1234);
-        QVERIFY(client.find(QStringLiteral("deeper"))->directory);
+        QVERIFY(client.find(QStringLiteral("Dublje Ćž"))->directory);
     }
 
     // Names that cannot be entries of the listed directory are left out of an MLSD

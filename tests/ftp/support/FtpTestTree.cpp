@@ -42,14 +42,14 @@ QByteArray fileDigest(const QString &path)
 bool makeMain(const QString &root, bool withBigFile)
 {
     QDir dir(root);
-    bool ok = dir.mkpath(QStringLiteral("sub dir/deeper"));
+    bool ok = dir.mkpath(QStringLiteral("sub dir/Dublje Ćž"));
     ok = ok && writeFile(dir.filePath(QStringLiteral("empty.txt")), {});
     ok = ok && writeFile(dir.filePath(QStringLiteral("small.bin")), randomBytes(500));
     ok = ok && writeFile(dir.filePath(QStringLiteral("two.bin")), randomBytes(2048));
     ok = ok && writeFile(dir.filePath(QStringLiteral("ReadMe.TXT")), "Citaj me.\r\n");
     ok = ok && writeFile(dir.filePath(QStringLiteral("sub dir/čćžšđ datoteka.txt")), randomBytes(1234));
     ok = ok && writeFile(dir.filePath(QStringLiteral("sub dir/paket.zip")), randomBytes(4096));
-    ok = ok && writeFile(dir.filePath(QStringLiteral("sub dir/deeper/inner.txt")), "unutra\n");
+    ok = ok && writeFile(dir.filePath(QStringLiteral("sub dir/Dublje Ćž/inner.txt")), "unutra\n");
     if (withBigFile)
         ok = ok && writeFile(dir.filePath(QStringLiteral("big.bin")), randomBytes(BigFileSize));
     QFile small(dir.filePath(QStringLiteral("small.bin")));

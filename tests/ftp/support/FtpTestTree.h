@@ -10,7 +10,7 @@ namespace FtpTestTree {
 // The main server's tree:
 //   empty.txt (0 bytes), small.bin (500, dated smallFileTime()), two.bin (2,048),
 //   ReadMe.TXT, "sub dir/" holding "čćžšđ datoteka.txt" and "paket.zip" and
-//   "deeper/inner.txt"; with withBigFile also big.bin (50 MB).
+//   "Dublje Ćž/inner.txt"; with withBigFile also big.bin (50 MB).
 bool makeMain(const QString &root, bool withBigFile = false);
 // The second server's tree: "drugi.txt" and "drugi dir/".
 bool makeSecond(const QString &root);
