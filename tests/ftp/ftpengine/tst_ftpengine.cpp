@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -400,6 +401,25 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(caption.size(), 1, 10000);
         QVERIFY(tool.listed());
         QCOMPARE(tool.engine->transferState(), 0);
+    }
+
+    // A server that takes the connection and never greets ends in a time-out after
+    // the FTPTimeOut milliseconds, not after the library's own minutes.
+    void silentServerTimesOut()
+    {
+        QTcpServer silent; // listens and never says a word
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        Tool tool(false);
+        SettingsFile file = tool.settings();
+        QVERIFY(file.write(SettingsFile::toolSection(), QStringLiteral("FTPServer"), m_server.address()));
+        QVERIFY(file.write(SettingsFile::toolSection(), QStringLiteral("FTPTimeOut"), QStringLiteral("1000")));
+        tool.engine->start();
+        QCOMPARE(tool.engine->timeout(), std::chrono::milliseconds(1000));
+        tool.engine->setFields(
+            QStringLiteral("127.0.0.1:%1").arg(silent.serverPort()), User, Password, tool.downloads());
+        tool.engine->connectToServer();
+        QTRY_COMPARE_WITH_TIMEOUT(tool.engine->status(), QStringLiteral("ERROR12002"), 15000);
+        QVERIFY(tool.engine->rows().isEmpty());
     }
 
     void soundOffMeansNoBeep()
