@@ -106,9 +106,18 @@ private slots:
         QCOMPARE(file.read(section, QStringLiteral("FTPTimeOut")), QStringLiteral("15000"));
         QCOMPARE(file.read(section, QStringLiteral("FTPPut")), tool.downloads());
         QCOMPARE(file.read(section, QStringLiteral("FTPSound")), QStringLiteral("1"));
+        // The six keys, in their order, and nothing else, before the tool closes.
         QFile ini(file.resolvedPath());
         QVERIFY(ini.open(QIODevice::ReadOnly));
-        QVERIFY(ini.readAll().contains("FTPPassword="));
+        QStringList keys;
+        for (const QByteArray &line : ini.readAll().split('\n')) {
+            if (line.contains('='))
+                keys.append(QString::fromUtf8(line.left(line.indexOf('='))));
+        }
+        QCOMPARE(keys,
+            QStringList({ QStringLiteral("FTPServer"), QStringLiteral("FTPUser"), QStringLiteral("FTPPassword"),
+                QStringLiteral("FTPTimeOut"), QStringLiteral("FTPPut"), QStringLiteral("FTPSound") }));
+        QVERIFY(file.read(section, QStringLiteral("FTPPassword")).isEmpty());
         QCOMPARE(tool.engine->timeout(), std::chrono::milliseconds(15000));
     }
 
