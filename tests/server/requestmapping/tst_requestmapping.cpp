@@ -34,8 +34,7 @@ void TestRequestMapping::requestLines_data()
     QTest::newRow("blank inside") << QByteArray("GET /a b.htm HTTP/1.0") << get << QByteArray("/a b.htm");
     QTest::newRow("escapes kept") << QByteArray("GET /%2E%2e HTTP/1.0") << get << QByteArray("/%2e%2e");
     QTest::newRow("http in the path") << QByteArray("GET /http/x.htm HTTP/1.0") << get << QByteArray("/http/x.htm");
-    QTest::newRow("directory named http")
-        << QByteArray("GET /a/http/ HTTP/1.0") << get << QByteArray("/a/http/");
+    QTest::newRow("directory named http") << QByteArray("GET /a/http/ HTTP/1.0") << get << QByteArray("/a/http/");
     QTest::newRow("http/ glued to the path") << QByteArray("GET /ahttp/ HTTP/1.0") << get << QByteArray("/ahttp/");
     QTest::newRow("tab before protocol") << QByteArray("GET /x\tHTTP/1.0") << get << QByteArray("/x");
     QTest::newRow("post") << QByteArray("POST / HTTP/1.0") << notSupported << QByteArray();

@@ -545,7 +545,8 @@ void TestServerEngine::logEmptiesAtTwoHundredRows()
     server.addFile(QStringLiteral("a.txt"), "a");
     const QStringList opening = server.visibleRows();
     QCOMPARE(opening.size(), 6);
-    QCOMPARE(opening.mid(0, 2), QStringList({ QStringLiteral("Initializing..."), QStringLiteral("creating socket...") }));
+    QCOMPARE(
+        opening.mid(0, 2), QStringList({ QStringLiteral("Initializing..."), QStringLiteral("creating socket...") }));
     QVERIFY(QRegularExpression(QStringLiteral("^TCP Socket #\\d+$")).match(opening[2]).hasMatch());
     QCOMPARE(opening.mid(3),
         QStringList({ QStringLiteral("binding Socket..."), QStringLiteral("socket to listen..."),
