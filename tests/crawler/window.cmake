@@ -1,2 +1,2 @@
 add_torvex_test(tst_crawlerwindow SOURCES window/tst_crawlerwindow.cpp
-  LIBS torvex_crawler torvex_crawler_testsupport GUI TIMEOUT 120)
+  LIBS torvex_crawler torvex_crawler_testsupport torvex_shell GUI TIMEOUT 120)

@@ -8,10 +8,13 @@
 #include "platform/EngineThread.h"
 #include "platform/SettingsFile.h"
 #include "platform/ToolSettings.h"
+#include "shell/ui/ToolLauncher.h"
 
 #include <QCheckBox>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTreeWidget>
@@ -80,6 +83,7 @@ private slots:
     void settingsFollowTheFirstKey();
     void crawlIsShownAsItGoes();
     void deleteAsksAndMarksTheRow();
+    void secondStartFocusesTheOpenWindow();
 };
 
 void TestCrawlerWindow::defaultsAndControls()
@@ -225,6 +229,48 @@ void TestCrawlerWindow::deleteAsksAndMarksTheRow()
     const QImage shown = files->topLevelItem(1)->icon(0).pixmap(16).toImage();
     QCOMPARE(shown, CrawlerWindow::fileIcon(LocalFileRow::Missing).pixmap(16).toImage());
     QVERIFY(QFileInfo::exists(files->topLevelItem(0)->text(0)));
+}
+
+void TestCrawlerWindow::secondStartFocusesTheOpenWindow()
+{
+    // The frame's tool keeps its Settings file and mirror in the working directory.
+    QTemporaryDir work;
+    const QString before = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(work.path()));
+    auto back = qScopeGuard([&] { QDir::setCurrent(before); });
+    QMdiArea area;
+    area.resize(800, 700);
+    area.show();
+    ToolLauncher launcher(&area, nullptr);
+    ToolHost::setInstance(&launcher);
+    auto unset = qScopeGuard([&] {
+        launcher.closeAll();
+        ToolHost::setInstance(nullptr);
+    });
+
+    const ToolDescriptor crawler = crawlerTool();
+    QCOMPARE(crawler.procedureName, u"Http_asy"_s);
+    launcher.launch(crawler, {}, false);
+    QCOMPARE(launcher.openWindows().size(), 1);
+    auto *window = qobject_cast<CrawlerWindow *>(launcher.openWindows().constFirst());
+    QVERIFY(window);
+    QTRY_COMPARE(window->fields().address, u"http://127.0.0.1"_s);
+    auto *frame = qobject_cast<QMdiSubWindow *>(launcher.container(window));
+    QVERIFY(frame);
+    frame->showMinimized();
+    QVERIFY(frame->isMinimized());
+
+    // A second start opens nothing: the open window comes back and takes the focus.
+    launcher.launch(crawler, {}, false);
+    QCOMPARE(launcher.openWindows().size(), 1);
+    QVERIFY(!frame->isMinimized());
+    QCOMPARE(area.activeSubWindow(), frame);
+
+    // Closing writes the window's keys beside the program.
+    launcher.closeAll();
+    QTRY_VERIFY(QFileInfo::exists(work.filePath(u"TORVEX.INI"_s)));
+    QCOMPARE(SettingsFile(work.filePath(u"TORVEX.INI"_s)).read(SettingsFile::toolSection(), u"HTTPurl"_s),
+        u"http://127.0.0.1"_s);
 }
 
 QTEST_MAIN(TestCrawlerWindow)
