@@ -275,7 +275,9 @@ size_t InternetRequest::onHeader(char *data, size_t size, size_t count, void *se
     case HeaderBlock::Outcome::Pending:
         break;
     case HeaderBlock::Outcome::Redirect:
+        // The redirect's own headers have arrived too: 41 closes their 40 before 110.
         request->m_receivingHeaders = false;
+        request->post(EventKind::Status, Status::ResponseReceived);
         request->post(EventKind::Status, Status::Redirect);
         break;
     case HeaderBlock::Outcome::Final:

@@ -20,8 +20,9 @@ struct SessionSettings;
 //  60 when the handle is created;
 //  10/11 around a name look-up (none when the name is cached);
 //  20/21 around a new connection (none when a kept-alive one is reused);
-//  30/31 around sending the request; 110 for each redirect followed;
-//  40/41 when the response headers arrive;
+//  30/31 around sending the request;
+//  40/41 when the response headers arrive, a redirect's too (then 110 as it
+//  is followed, and the steps above again for the next request);
 //  100 once when the URL is open (result = handle()) or has failed (error);
 //  then for each read: 40/41 when it completes with data, and 100 with the
 //  bytes read (0 at the end of the body) or the error;

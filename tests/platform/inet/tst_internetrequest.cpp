@@ -223,9 +223,11 @@ private slots:
         fetch(result_, session, m_faults.url(QStringLiteral("/redirect-once")));
         QCOMPARE(result_.openError, 0);
         QCOMPARE(result_.body, bodyOf(100));
-        QCOMPARE(result_.codes.count(QStringLiteral("110")), 1);
-        const qsizetype redirect = result_.codes.indexOf(QStringLiteral("110"));
-        QVERIFY(redirect < result_.codes.indexOf(QStringLiteral("100")));
+        // The redirect's headers arrive (40 41), 110 follows them, and the next
+        // request goes out on a new connection (the server closed the first).
+        const QRegularExpression followed(QStringLiteral(
+            "^60 (10 11 )?20 21 30 31 40 41 110 20 21 30 31 40 41 100 (40 41 100 )+(100 )?50 51 70$"));
+        QVERIFY2(followed.match(sequence(result_)).hasMatch(), qPrintable(sequence(result_)));
     }
 
     void aProxyCarriesTheRequest()
