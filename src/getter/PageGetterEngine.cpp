@@ -2,6 +2,7 @@
 
 #include "platform/InternetErrorNames.h"
 #include "platform/SettingKeys.h"
+#include "platform/inet/InetError.h"
 #include "platform/inet/SyncRequest.h"
 
 #include <QTimer>
@@ -97,9 +98,10 @@ void PageGetterEngine::startDownload()
         session.proxy = m_settings.text(ProxyKey).trimmed();
     m_request = std::make_unique<inet::SyncRequest>(session);
     if (!m_request->start(m_settings.text(UrlKey))) {
-        failOpen(m_request->error());
+        fail(m_request->error());
         return;
     }
+    m_lastData.start();
     m_opening = true;
     emit statusChanged(DownloadingText);
     schedulePump();
@@ -127,10 +129,11 @@ void PageGetterEngine::pump()
     if (m_opening) {
         switch (m_request->waitOpen(ReadWait)) {
         case inet::SyncRequest::Opening::Pending:
-            schedulePump();
+            if (!waitedTooLong())
+                schedulePump();
             return;
         case inet::SyncRequest::Opening::Failed:
-            failOpen(m_request->error());
+            fail(m_request->error());
             return;
         case inet::SyncRequest::Opening::Open:
             break;
@@ -149,11 +152,16 @@ void PageGetterEngine::pump()
     slice.start();
     while (!slice.hasExpired(Slice.count())) {
         const qint64 count = m_request->read(m_buffer.data(), ReadSize, ReadWait);
-        if (count == inet::SyncRequest::Pending)
+        if (count == inet::SyncRequest::Pending) {
+            if (waitedTooLong())
+                return;
             break;
-        if (count <= 0) {
-            if (count == inet::SyncRequest::Failed)
-                emit statusChanged(errorText(m_request->error()));
+        }
+        if (count == inet::SyncRequest::Failed) {
+            fail(m_request->error());
+            return;
+        }
+        if (count == 0) {
             endDownload();
             return;
         }
@@ -162,12 +170,25 @@ void PageGetterEngine::pump()
             return;
         }
         m_total += count;
+        m_lastData.start();
     }
     schedulePump();
 }
 
-void PageGetterEngine::failOpen(int error)
+bool PageGetterEngine::waitedTooLong()
 {
+    if (!m_lastData.hasExpired(m_options.readLimit.count()))
+        return false;
+    fail(inet::ErrorTimeout);
+    return true;
+}
+
+// The status says why, and stays readable for a moment before the window closes;
+// what was written stays in the file.
+void PageGetterEngine::fail(int error)
+{
+    if (m_downloading)
+        reportProgress();
     emit statusChanged(errorText(error));
     closeHandles();
     QTimer::singleShot(m_options.failureHold, this, &ToolEngine::closeRequested);

@@ -21,6 +21,9 @@ class SyncRequest;
 struct PageGetterOptions
 {
     std::chrono::milliseconds tick{std::chrono::seconds(1)};
+    // A server that brings nothing for this long, before or during the body,
+    // ends the download with the time-out error instead of holding the window.
+    std::chrono::milliseconds readLimit{std::chrono::seconds(20)};
     // How long a failure stays readable in the status before the window closes.
     std::chrono::milliseconds failureHold{std::chrono::milliseconds(1500)};
 };
@@ -64,7 +67,8 @@ protected:
 private:
     void pump();
     void schedulePump();
-    void failOpen(int error);
+    bool waitedTooLong();
+    void fail(int error);
     void endDownload();
     void failWrite();
     void closeHandles();
@@ -78,6 +82,7 @@ private:
     QTimer *m_timer = nullptr;
     QByteArray m_buffer;
     QElapsedTimer m_started;
+    QElapsedTimer m_lastData; // since the start or the last bytes read
     qint64 m_total = 0;
     qint64 m_largest = 0;
     bool m_opening = false;

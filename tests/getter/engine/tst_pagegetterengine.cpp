@@ -35,11 +35,13 @@ class TestPageGetterEngine : public QObject
 
     QString settingsPath() const { return m_work.filePath(QStringLiteral("TORVEX.INI")); }
 
-    std::unique_ptr<PageGetterEngine> makeEngine()
+    std::unique_ptr<PageGetterEngine> makeEngine(std::chrono::milliseconds readLimit = 20s,
+                                                 std::chrono::milliseconds failureHold = 100ms)
     {
         PageGetterOptions options;
         options.tick = 50ms;
-        options.failureHold = 100ms;
+        options.readLimit = readLimit;
+        options.failureHold = failureHold;
         return std::make_unique<PageGetterEngine>(SettingsFile(settingsPath()), options);
     }
 
@@ -186,6 +188,49 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(closed.size(), 1, 10000);
         QCOMPARE(texts.last().first().toString(), status);
         QVERIFY(!QFile::exists(m_work.filePath(u"never.bin"_qs)));
+    }
+
+    // A server that stops sending, before or during the body, does not hold the
+    // window for ever: the read limit ends the download, the status says why while
+    // the window stays a moment, and what came is kept.
+    void aTransferThatStopsSaysWhyAndCloses_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<qsizetype>("kept");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("silent server") << u"/silent"_qs << qsizetype(-1) << u"Error: 12002 error_internet_timeout"_qs;
+        QTest::newRow("stalled body") << u"/stallafter/3000"_qs << qsizetype(3000)
+                                      << u"Error: 12002 error_internet_timeout"_qs;
+        QTest::newRow("body cut short") << u"/truncate/10240/20480"_qs << qsizetype(10240)
+                                        << u"Error: 12030 error_internet_connection_aborted"_qs;
+    }
+    void aTransferThatStopsSaysWhyAndCloses()
+    {
+        QFETCH(QString, path);
+        QFETCH(qsizetype, kept);
+        QFETCH(QString, status);
+        const QString local = m_work.filePath(u"stopped.bin"_qs);
+        QFile::remove(local);
+        auto engine = makeEngine(400ms, 1s);
+        loadedValues(*engine);
+        engine->setValues({m_faults.url(path), local, false, {}});
+        QSignalSpy closed(engine.get(), &ToolEngine::closeRequested);
+        QSignalSpy texts(engine.get(), &PageGetterEngine::statusChanged);
+        QSignalSpy progress(engine.get(), &PageGetterEngine::progress);
+        engine->startDownload();
+        QTRY_COMPARE_WITH_TIMEOUT(texts.last().first().toString(), status, 10000);
+        QCOMPARE(closed.size(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(closed.size(), 1, 5000);
+        if (kept < 0) {
+            QVERIFY(!QFile::exists(local));
+            QVERIFY(progress.isEmpty());
+            return;
+        }
+        QFile file(local);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll() == bodyOf(kept));
+        const QString shown = QString::number(kept) + u'/' + QString::number(kept);
+        QCOMPARE(progress.last().at(2).toString(), shown);
     }
 
     // "Prekid" during a slow transfer closes at once.
