@@ -270,6 +270,9 @@ void FtpEngine::onOpened(quintptr, int error)
 {
     if (error) {
         dropSession();
+        // The rows of an earlier login belong to a closed session: none of them
+        // could be opened or downloaded any more.
+        setRows({});
         showError(error);
         return;
     }

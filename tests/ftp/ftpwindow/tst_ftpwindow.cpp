@@ -238,6 +238,25 @@ private slots:
         QCOMPARE(unnamedControls(window), QStringList());
     }
 
+    // A rejected login shows ERROR and the code; the window goes on, and the
+    // right password then lists the server.
+    void wrongPasswordLeavesTheWindowUsable()
+    {
+        RunningTool tool;
+        FtpWindow *window = tool.window;
+        tool.login(m_server);
+        QTRY_COMPARE_WITH_TIMEOUT(window->list()->topLevelItemCount(), 6, 10000);
+        window->passwordField()->setText(QStringLiteral("kriva"));
+        QTest::mouseClick(window->connectButton(), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(window->statusText(), QStringLiteral("ERROR12015"), 10000);
+        QVERIFY(window->isEnabled());
+        // The earlier login's rows went with its session.
+        QTRY_COMPARE_WITH_TIMEOUT(window->list()->topLevelItemCount(), 0, 5000);
+        tool.login(m_server);
+        QTRY_COMPARE_WITH_TIMEOUT(window->list()->topLevelItemCount(), 6, 10000);
+        QCOMPARE(window->windowTitle(), m_server.address());
+    }
+
     // The engine's thread does the transfer: the window's event loop keeps turning.
     void windowStaysResponsiveDuringABigDownload()
     {
