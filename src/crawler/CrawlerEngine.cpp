@@ -184,9 +184,11 @@ void CrawlerEngine::processUrl(const QString &url, int row)
     m_currentRow = row;
     m_localPath = m_naming.localPath(url);
     m_collector.makeDirectory(m_localPath);
+    // Every file the crawl looks at is listed, also one that an earlier crawl in
+    // this window queued (its row went when Start emptied the list).
+    markFilesChanged({ m_files.add(m_localPath) });
     if (m_firstPage == 0) {
         m_firstPage = 1;
-        markFilesChanged({ m_files.add(m_localPath) });
         fetch(url, row);
         return;
     }

@@ -97,6 +97,7 @@ private slots:
     void fileThatCannotBeCreatedIsAnError();
     void abortEndsTheFetchKeepingWhatArrived();
     void disconnectClosesEveryConnection();
+    void startResumesAnInterruptedCrawl();
 };
 
 void TestCrawlFaults::failingLinksAreTriedFourTimes()
@@ -239,6 +240,35 @@ void TestCrawlFaults::disconnectClosesEveryConnection()
     QCOMPARE(connectionsTo(peer.port()), 1);
     crawler.engine.dropConnection();
     QTRY_COMPARE_WITH_TIMEOUT(connectionsTo(peer.port()), 0, 5000);
+}
+
+void TestCrawlFaults::startResumesAnInterruptedCrawl()
+{
+    FaultSite site;
+    QVERIFY2(site.start(), qPrintable(site.peer.errorText()));
+    Engine crawler(std::chrono::minutes(5));
+    const QString stalled = site.url(u"stall.htm"_s);
+    crawler.start(site.url(u"index.htm"_s));
+    // The stalled page is reached before the pages linked after it.
+    QTRY_COMPARE_WITH_TIMEOUT(crawler.savedBytes(stalled), 1000, 20000);
+    crawler.engine.dropConnection();
+    QCOMPARE(site.requests(u"short.htm"_s), 0);
+
+    QSignalSpy finished(&crawler.engine, &CrawlerEngine::crawlFinished);
+    crawler.start(site.url(u"index.htm"_s));
+    QVERIFY(finished.wait(30000));
+    QCOMPARE(crawler.engine.status(), CrawlerEngine::doneText());
+    // The pages the first crawl left waiting are fetched and listed; the stalled one stays as it was.
+    QCOMPARE(site.requests(u"index.htm"_s), 2);
+    QCOMPARE(site.requests(u"stall.htm"_s), 1);
+    QCOMPARE(site.requests(u"short.htm"_s), 1);
+    const LocalFiles &files = crawler.engine.files();
+    const int shortRow = files.indexOf(crawler.engine.localPathOf(site.url(u"short.htm"_s)));
+    QVERIFY(shortRow >= 0);
+    QCOMPARE(files.row(shortRow).size, u"500"_s);
+    QCOMPARE(files.row(shortRow).icon, int(LocalFileRow::Listed));
+    QVERIFY(files.indexOf(crawler.engine.localPathOf(site.url(u"empty.htm"_s))) >= 0);
+    QCOMPARE(files.indexOf(crawler.engine.localPathOf(stalled)), -1);
 }
 
 QTEST_GUILESS_MAIN(TestCrawlFaults)
