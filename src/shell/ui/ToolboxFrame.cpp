@@ -122,7 +122,9 @@ void ToolboxFrame::buildStatusBar()
         label->setAccessibleName(ZoneNames.at(zone));
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         if (zone == 0) {
-            label->setMinimumWidth(0);
+            // Zone 1 takes the width left over whatever its text: a long status
+            // text is cut, it never pushes the other zones over each other.
+            label->setSizePolicy(QSizePolicy::Ignored, label->sizePolicy().verticalPolicy());
             statusBar()->addWidget(label, 1);
         } else {
             label->setFixedWidth(dialogUnitsToPixels(FixedZoneWidths.at(zone - 1)));

@@ -14,6 +14,7 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QPrintDialog>
+#include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTemporaryDir>
 #include <QToolBar>
@@ -241,6 +242,23 @@ void TestToolboxFrame::statusZones()
     QVERIFY(m_frame->statusZone(1)->x() < m_frame->statusZone(2)->x());
     QVERIFY(m_frame->statusZone(2)->x() < m_frame->statusZone(3)->x());
     QVERIFY(m_frame->statusZone(3)->x() < m_frame->statusZone(4)->x());
+
+    // A status text wider than zone 1, in a frame at its designed size, takes
+    // nothing from the other zones: they keep their widths, side by side
+    // without overlapping, inside the frame.
+    m_frame->resize(adapter.toPixels(ToolboxFrame::designedSize()));
+    QCoreApplication::processEvents();
+    const int frameWidth = m_frame->width();
+    m_frame->action(MenuItem::Crawler)->showStatusText(m_frame->menuBar());
+    m_frame->statusZone(1)->setText(m_frame->statusZone(1)->text().repeated(4));
+    QCoreApplication::processEvents();
+    QCOMPARE(m_frame->width(), frameWidth);
+    for (int zone = 2; zone <= 4; ++zone) {
+        const QRect shown = m_frame->statusZone(zone)->geometry();
+        QCOMPARE(shown.width(), adapter.toPixels(QSize(widths.at(zone - 2), 0)).width());
+        QVERIFY(m_frame->statusZone(zone - 1)->geometry().right() < shown.left());
+    }
+    QVERIFY(m_frame->statusZone(4)->geometry().right() < m_frame->statusBar()->width());
 }
 
 void TestToolboxFrame::clockFillsDateAndTime()
