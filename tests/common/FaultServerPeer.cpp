@@ -2,17 +2,44 @@
 
 #include <QTcpSocket>
 
+namespace {
+
+QString commonDir()
+{
+    return qEnvironmentVariable("TORVEX_SOURCE_DIR") + QStringLiteral("/tests/common");
+}
+
+} // namespace
+
 bool FaultServerPeer::start(const QString &host)
+{
+    m_scheme = QStringLiteral("http");
+    return launch(host, {});
+}
+
+bool FaultServerPeer::startTls(const QString &host)
+{
+    m_scheme = QStringLiteral("https");
+    return launch(host, {commonDir() + QStringLiteral("/tls/loopback.pem")});
+}
+
+QString FaultServerPeer::caFile()
+{
+    return commonDir() + QStringLiteral("/tls/loopback-ca.pem");
+}
+
+bool FaultServerPeer::launch(const QString &host, const QStringList &extra)
 {
     m_host = host;
     m_port = PeerProcess::freePort(host);
-    const QString script = qEnvironmentVariable("TORVEX_SOURCE_DIR") + QStringLiteral("/tests/common/fault_server.py");
-    return m_peer.start(QStringLiteral("/usr/bin/python3"), {script, QString::number(m_port), host}, host, m_port);
+    const QString script = commonDir() + QStringLiteral("/fault_server.py");
+    return m_peer.start(QStringLiteral("/usr/bin/python3"), QStringList{script, QString::number(m_port), host} + extra,
+                        host, m_port);
 }
 
 QString FaultServerPeer::url(const QString &path) const
 {
-    return QStringLiteral("http://%1:%2%3").arg(m_host, QString::number(m_port), path);
+    return QStringLiteral("%1://%2:%3%4").arg(m_scheme, m_host, QString::number(m_port), path);
 }
 
 int FaultServerPeer::requestCount(const QString &name) const

@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """A misbehaving HTTP server for the Internet client's tests.
 
-Usage: fault_server.py PORT [HOST]. The request path picks the behaviour:
+Usage: fault_server.py PORT [HOST [PEM]]. With PEM (key and certificate in one
+file) it speaks HTTPS. The request path picks the behaviour:
   /ok/N            200 with a body of N bytes
   /stall           headers, then nothing (the connection stays open)
   /truncate/N/M    announces M bytes, sends N, closes
@@ -18,6 +19,7 @@ for a path given after it (/count/silent).
 """
 import socket
 import socketserver
+import ssl
 import struct
 import sys
 import threading
@@ -51,7 +53,11 @@ class Handler(socketserver.BaseRequestHandler):
     def handle(self):
         data = b""
         while b"\r\n\r\n" not in data:
-            chunk = self.request.recv(4096)
+            try:
+                chunk = self.request.recv(4096)
+            except OSError:
+                # A failed handshake, or a probe that only looked at the port.
+                return
             if not chunk:
                 return
             data += chunk
@@ -117,12 +123,24 @@ class Handler(socketserver.BaseRequestHandler):
 class Server(socketserver.ThreadingTCPServer):
     daemon_threads = True
     allow_reuse_address = True
+    tls = None
+
+    def get_request(self):
+        connection, address = super().get_request()
+        if self.tls:
+            # The handshake runs on the handler's thread with its first read, so
+            # a client that never speaks holds no one else up.
+            connection = self.tls.wrap_socket(connection, server_side=True, do_handshake_on_connect=False)
+        return connection, address
 
 
 def main():
     port = int(sys.argv[1])
     host = sys.argv[2] if len(sys.argv) > 2 else "127.0.0.1"
     with Server((host, port), Handler) as server:
+        if len(sys.argv) > 3:
+            server.tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+            server.tls.load_cert_chain(sys.argv[3])
         server.serve_forever()
 
 

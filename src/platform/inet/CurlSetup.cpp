@@ -2,6 +2,8 @@
 
 #include "platform/inet/InetError.h"
 
+#include <QFile>
+
 namespace inet {
 
 namespace {
@@ -51,6 +53,8 @@ void configureRequest(CURL *easy, const SessionSettings &settings, const QByteAr
     const QByteArray proxy = settings.proxy.trimmed().toUtf8();
     curl_easy_setopt(easy, CURLOPT_PROXY, proxy.constData());
     curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    if (!settings.caFile.isEmpty())
+        curl_easy_setopt(easy, CURLOPT_CAINFO, QFile::encodeName(settings.caFile).constData());
     if (settings.connectTimeout.count() > 0)
         curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, long(settings.connectTimeout.count()));
     if (settings.idleTimeout.count() > 0) {

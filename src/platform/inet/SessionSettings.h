@@ -20,6 +20,9 @@ struct SessionSettings
     // seconds, at least one); zero: no limit. Leave it zero for transfers that a
     // slow reader may hold paused.
     std::chrono::milliseconds idleTimeout{0};
+    // The certificates an https server's must chain to, as a PEM file; empty: the
+    // system's store. The tools leave it empty; tests name their loopback certificate.
+    QString caFile;
 };
 
 } // namespace inet

@@ -91,7 +91,7 @@ class TestInternetRequest : public QObject
     QTemporaryDir m_root;
     LighttpdPeer m_http;
     FaultServerPeer m_faults;
-    SessionSettings m_settings{QStringLiteral("HTTP_T1"), {}, 10, {}, {}};
+    SessionSettings m_settings{QStringLiteral("HTTP_T1"), {}, 10, {}, {}, {}};
 
     void writeFile(const QString &name, const QByteArray &data)
     {
@@ -243,6 +243,56 @@ private slots:
         QCOMPARE(result_.openError, 0);
         QCOMPARE(result_.body, bodyOf(4097));
         QTRY_VERIFY(proxy.log().contains(QStringLiteral("f4097.bin")));
+    }
+
+    // https: the server's certificate is checked against the trusted ones; a
+    // proxy carries the encrypted request through its tunnel.
+    void httpsBodiesArriveWhole_data()
+    {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<bool>("throughProxy");
+        QTest::newRow("address") << u"127.0.0.1"_qs << false;
+        QTest::newRow("name") << u"localhost"_qs << false;
+        QTest::newRow("proxy") << u"127.0.0.1"_qs << true;
+    }
+    void httpsBodiesArriveWhole()
+    {
+        QFETCH(QString, host);
+        QFETCH(bool, throughProxy);
+        FaultServerPeer secure;
+        QVERIFY2(secure.startTls(), qPrintable(secure.errorText()));
+        TinyproxyPeer proxy;
+        if (throughProxy)
+            QVERIFY2(proxy.start(), qPrintable(proxy.errorText()));
+        CurlDriver driver;
+        SessionSettings settings = m_settings;
+        settings.caFile = FaultServerPeer::caFile();
+        settings.proxy = throughProxy ? proxy.address() : QString();
+        InternetSession session(driver, settings);
+        const QString url = QStringLiteral("https://%1:%2/ok/5000").arg(host, QString::number(secure.port()));
+        Fetch result_;
+        fetch(result_, session, url);
+        QCOMPARE(result_.openError, 0);
+        QCOMPARE(result_.error, 0);
+        QVERIFY(result_.body == bodyOf(5000));
+        const QRegularExpression order(
+            QStringLiteral("^60 (10 11 )?20 21 30 31 40 41 100 (40 41 100 )+(100 )?50 51 70$"));
+        QVERIFY2(order.match(sequence(result_)).hasMatch(), qPrintable(sequence(result_)));
+        if (throughProxy)
+            QTRY_VERIFY(proxy.log().contains(QStringLiteral("CONNECT 127.0.0.1:%1").arg(secure.port())));
+    }
+
+    // A certificate nobody vouches for is refused, and nothing of the body is delivered.
+    void anUntrustedCertificateIsRefused()
+    {
+        FaultServerPeer secure;
+        QVERIFY2(secure.startTls(), qPrintable(secure.errorText()));
+        CurlDriver driver;
+        InternetSession session(driver, m_settings);
+        Fetch result_;
+        fetch(result_, session, secure.url(QStringLiteral("/ok/5000")));
+        QCOMPARE(result_.openError, 12035);
+        QVERIFY(result_.body.isEmpty());
     }
 
     // A transfer nobody reads is paused: it holds no more than its buffer.
