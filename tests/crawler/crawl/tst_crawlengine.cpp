@@ -83,7 +83,7 @@ struct Sites
         const QString index = uR"(<html><body background="img/bg.jpg">
 <a href=a.htm>a</a> <A HREF="sub/b.htm">b</A>
 <a href="/site/sub/deep/c.htm">c</a> <a href="%1site/abs.htm">abs</a>
-<img src="img/p1.gif"> <a href="find.cgi?a=1&b=x.y">upit</a>
+<img src="img/p1.gif"> <a href="find.cgi?a=1&b=x.y">upit</a> <a href="img/clip.wmf">crtež</a>
 <a href="../x.htm">x</a> <a href="./y.htm">y</a> <a href=#top>vrh</a>
 <a href="mailto:ivo@h.hr">pošta</a> <a href='q.htm'>q</a>
 <a href="%2other/o1.htm">drugi</a> <img src="%2other/o.gif">
@@ -115,7 +115,7 @@ struct Sites
             && write(rootA, u"x.htm"_s, plain) && write(rootA, u"site/y.htm"_s, plain)
             && write(rootA, u"site/q.htm"_s, plain) && picture(rootA, u"site/img/bg.jpg"_s, 7000)
             && picture(rootA, u"site/img/p1.gif"_s, 4097) && picture(rootA, u"site/img/td.gif"_s, 1)
-            && picture(rootA, u"site/img/p2.gif"_s, 70000) && picture(rootA, u"site/sub/Pic3.GIF"_s, 4096)
+            && picture(rootA, u"site/img/p2.gif"_s, 70000) && picture(rootA, u"site/img/clip.wmf"_s, 5000) && picture(rootA, u"site/sub/Pic3.GIF"_s, 4096)
             && write(rootB, u"other/o1.htm"_s, other) && picture(rootB, u"other/o.gif"_s, 3000)
             && write(rootB, u"other/o2.htm"_s, plain) && picture(rootB, u"other/o2.gif"_s, 100);
     }
@@ -144,6 +144,7 @@ const QList<Mirrored> &siteFiles()
         { u"/site/img/p1.gif"_s, u"site/img/p1.gif"_s, u"site/img/p1.gif"_s },
         { u"/site/img/td.gif"_s, u"site/img/td.gif"_s, u"site/img/td.gif"_s },
         { u"/site/img/p2.gif"_s, u"site/img/p2.gif"_s, u"site/img/p2.gif"_s },
+        { u"/site/img/clip.wmf"_s, u"site/img/clip.wmf"_s, u"site/img/clip.wmf"_s },
         { u"/site/sub/Pic3.GIF"_s, u"site/sub/Pic3.GIF"_s, u"site/sub/pic3.gif"_s },
     };
     return files;
@@ -274,7 +275,11 @@ void TestCrawlEngine::mirrorsTheSite()
             if (LinkResolver::isDispatchedPicture(LocalNaming::fileName(url)))
                 expected.append(url);
         }
-        QCOMPARE(expected.size(), 6);
+        // Five pictures of the site, the other host's, and the drawing (.wmf) the scan counted as a file.
+        QCOMPARE(expected.size(), 7);
+        QVERIFY(expected.contains(sites.a + u"site/img/clip.wmf"_s));
+        QCOMPARE(engine.queue().row(engine.queue().indexOf(sites.a + u"site/img/clip.wmf"_s)).cls,
+            LinkQueue::SiteFile + LinkQueue::Taken);
         // The first picture goes to the first free worker in the order A, B, C, D.
         QVERIFY(!handOvers.isEmpty());
         QCOMPARE(handOvers.constFirst().worker, busy.isEmpty() ? 0 : 1);
