@@ -63,9 +63,11 @@ SyncRequest::Opening SyncRequest::waitOpen(std::chrono::milliseconds limit)
     const auto open = [this] { return (m_headersDone && m_responseCode < 400) || available() > 0; };
     if (m_easy)
         waitFor(open, limit);
+    if (m_easy && open())
+        return Opening::Open;
     if (m_error || !m_easy)
         return Opening::Failed;
-    return open() || m_finished ? Opening::Open : Opening::Pending;
+    return m_finished ? Opening::Open : Opening::Pending;
 }
 
 qint64 SyncRequest::read(char *into, qint64 maximum, std::chrono::milliseconds limit)
@@ -85,17 +87,11 @@ qint64 SyncRequest::read(char *into, qint64 maximum, std::chrono::milliseconds l
         m_buffer.remove(0, m_offset);
         m_offset = 0;
     }
-    if (m_paused && available() < m_bufferLimit) {
+    if (m_paused && available() < BufferLimit) {
         m_paused = false;
         curl_easy_pause(m_easy, CURLPAUSE_CONT);
     }
     return count;
-}
-
-void SyncRequest::stop()
-{
-    m_stopped = true;
-    curl_multi_wakeup(m_multi);
 }
 
 template<typename Ready>
@@ -103,11 +99,6 @@ void SyncRequest::waitFor(Ready ready, std::chrono::milliseconds limit)
 {
     QDeadlineTimer deadline(limit);
     while (!ready() && !m_finished) {
-        if (m_stopped) {
-            m_finished = true;
-            m_error = ErrorOperationCancelled;
-            return;
-        }
         int running = 0;
         curl_multi_perform(m_multi, &running);
         reap();
@@ -143,7 +134,7 @@ size_t SyncRequest::onHeader(char *data, size_t size, size_t count, void *self)
 size_t SyncRequest::onData(char *data, size_t size, size_t count, void *self)
 {
     auto *request = static_cast<SyncRequest *>(self);
-    if (request->available() >= request->m_bufferLimit) {
+    if (request->available() >= BufferLimit) {
         request->m_paused = true;
         return CURL_WRITEFUNC_PAUSE;
     }

@@ -8,7 +8,6 @@
 
 #include <curl/curl.h>
 
-#include <atomic>
 #include <chrono>
 
 namespace inet {
@@ -16,7 +15,6 @@ namespace inet {
 // One URL fetched synchronously: open() and read() block the calling thread (an
 // engine's thread, never the GUI's) until they have a result or their wait
 // limit has passed, so an engine can go back to its event loop between reads.
-// stop() may be called from any thread and makes a blocked call return at once.
 class SyncRequest
 {
 public:
@@ -32,20 +30,18 @@ public:
     // Starts the request; false with error() set for a URL the client does not open.
     bool start(const QString &url);
     // Waits up to limit for the response headers: Failed (error() says why) when
-    // the URL cannot be opened or the server answered 400 or above.
+    // the URL cannot be opened or the server answered 400 or above. A response
+    // that began is Open even when its end already failed: read() hands out what
+    // arrived before it reports the failure.
     Opening waitOpen(std::chrono::milliseconds limit);
     // Waits up to limit for data: the number of bytes copied (at most maximum),
     // 0 at the end of the body, Failed, or Pending when nothing came in time.
     qint64 read(char *into, qint64 maximum, std::chrono::milliseconds limit);
-    void stop();
 
     int error() const { return m_error; }
-    long responseCode() const { return m_responseCode; }
-    void setBufferLimit(qsizetype bytes) { m_bufferLimit = bytes; }
 
 private:
-    // Drives the transfer until ready() holds, the transfer ends, stop() was
-    // called or the limit passed.
+    // Drives the transfer until ready() holds, the transfer ends or the limit passed.
     template<typename Ready>
     void waitFor(Ready ready, std::chrono::milliseconds limit);
     void reap();
@@ -59,14 +55,13 @@ private:
     struct curl_slist *m_headers = nullptr;
     QByteArray m_buffer;
     qsizetype m_offset = 0; // bytes of m_buffer already handed out
-    qsizetype m_bufferLimit = 256 * 1024;
+    static constexpr qsizetype BufferLimit = 256 * 1024;
     bool m_paused = false;
     bool m_headersDone = false;
     HeaderBlock m_headerBlock;
     bool m_finished = false;
     int m_error = 0;
     long m_responseCode = 0;
-    std::atomic<bool> m_stopped{false};
 };
 
 } // namespace inet
