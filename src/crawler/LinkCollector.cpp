@@ -57,7 +57,10 @@ int LinkCollector::collectAll(const QList<QByteArray> &references, const QString
 
 bool LinkCollector::collect(const QByteArray &reference, const QString &pageUrl)
 {
-    const QString url = LinkResolver::absolute(LinkResolver::text(reference), pageUrl);
+    const QString text = LinkResolver::text(reference);
+    if (LinkResolver::hasForeignScheme(text))
+        return false;
+    const QString url = LinkResolver::absolute(text, pageUrl);
     if (m_queue.contains(url))
         return false;
     const QString path = m_naming.localPath(url);

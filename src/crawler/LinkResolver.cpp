@@ -56,6 +56,21 @@ bool LinkResolver::isAbsolute(const QString &url)
     return false;
 }
 
+bool LinkResolver::hasForeignScheme(const QString &reference)
+{
+    const QString trimmed = reference.trimmed();
+    // A scheme is a letter, then letters, digits, "+", "-" or ".", then ":".
+    for (qsizetype at = 0; at < trimmed.size(); ++at) {
+        const QChar c = trimmed.at(at);
+        if (c == u':')
+            return at > 0 && !isAbsolute(trimmed);
+        const bool letter = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+        if (!letter && (at == 0 || !((c >= u'0' && c <= u'9') || c == u'+' || c == u'-' || c == u'.')))
+            return false;
+    }
+    return false;
+}
+
 QString LinkResolver::absolute(const QString &reference, const QString &pageUrl)
 {
     const QString trimmed = reference.trimmed();

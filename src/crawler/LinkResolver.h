@@ -16,6 +16,9 @@ QString text(QByteArrayView reference);
 // relative to the page's directory.
 QString absolute(const QString &reference, const QString &pageUrl);
 bool isAbsolute(const QString &url);
+// The reference names a scheme the crawler cannot fetch ("javascript:", "data:",
+// "tel:" ...): completing it as a relative path would ask a server for nonsense.
+bool hasForeignScheme(const QString &reference);
 // What the duplicate check compares: the URL lower-cased.
 QString key(const QString &url);
 // A picture as the link scan sees it: the URL holds .gif, .bmp, .jpg, .jpeg, .ico or .pcx.

@@ -26,6 +26,8 @@ private slots:
     void referenceText();
     void resolve_data();
     void resolve();
+    void foreignSchemes_data();
+    void foreignSchemes();
     void naming_data();
     void naming();
     void hostileUrlsStayUnderTheRoot_data();
@@ -156,6 +158,39 @@ void TestLinkScan::resolve()
     QFETCH(QString, page);
     QFETCH(QString, expected);
     QCOMPARE(LinkResolver::absolute(reference, page), expected);
+}
+
+void TestLinkScan::foreignSchemes_data()
+{
+    QTest::addColumn<QByteArray>("reference");
+    QTest::addColumn<bool>("queued");
+    QTest::newRow("script") << QByteArray("javascript:go(1)") << false;
+    QTest::newRow("script, capitals") << QByteArray("JavaScript:void(0)") << false;
+    QTest::newRow("data") << QByteArray("data:image/gif;base64,R0lGOD") << false;
+    QTest::newRow("telephone") << QByteArray("tel:+38512345") << false;
+    QTest::newRow("news") << QByteArray("news:hr.comp") << false;
+    QTest::newRow("http") << QByteArray("http://o/x.htm") << true;
+    QTest::newRow("https") << QByteArray("HTTPS://o/x.htm") << true;
+    QTest::newRow("ftp") << QByteArray("ftp://f/a.zip") << true;
+    QTest::newRow("relative") << QByteArray("a.htm") << true;
+    QTest::newRow("colon in the query") << QByteArray("find.cgi?t=10:30") << true;
+    QTest::newRow("colon in a later step") << QByteArray("d/a:b.htm") << true;
+    QTest::newRow("root-relative with a colon") << QByteArray("/x:y.htm") << true;
+}
+
+void TestLinkScan::foreignSchemes()
+{
+    QFETCH(QByteArray, reference);
+    QFETCH(bool, queued);
+    QTemporaryDir root;
+    LinkQueue queue;
+    LocalFiles files;
+    const LocalNaming naming(root.path());
+    LinkCollector collector(queue, files, naming);
+    collector.setSite(QStringLiteral("http://h/d/"));
+    QCOMPARE(collector.collect(reference, QStringLiteral("http://h/d/p.htm")), queued);
+    QCOMPARE(queue.size(), queued ? 1 : 0);
+    QCOMPARE(files.size(), queued ? 1 : 0);
 }
 
 void TestLinkScan::naming_data()
