@@ -84,6 +84,7 @@ private slots:
     void crawlIsShownAsItGoes();
     void deleteAsksAndMarksTheRow();
     void secondStartFocusesTheOpenWindow();
+    void aFastCrawlIsShownInBoundedBatches();
 };
 
 void TestCrawlerWindow::defaultsAndControls()
@@ -271,6 +272,56 @@ void TestCrawlerWindow::secondStartFocusesTheOpenWindow()
     QTRY_VERIFY(QFileInfo::exists(work.filePath(u"TORVEX.INI"_s)));
     QCOMPARE(SettingsFile(work.filePath(u"TORVEX.INI"_s)).read(SettingsFile::toolSection(), u"HTTPurl"_s),
         u"http://127.0.0.1"_s);
+}
+
+void TestCrawlerWindow::aFastCrawlIsShownInBoundedBatches()
+{
+    QTemporaryDir served;
+    const QStringList written = SiteGenerator::writeBulkSite(served.path(), 300, 60);
+    QCOMPARE(written.size(), 360);
+    LighttpdPeer peer;
+    QVERIFY2(peer.start(served.path()), qPrintable(peer.errorText()));
+    Tool tool;
+    QTRY_VERIFY(!tool.window.fields().address.isEmpty());
+    constexpr auto Interval = std::chrono::milliseconds(250);
+    QMetaObject::invokeMethod(
+        tool.engine, [&] { tool.engine->setRefreshInterval(Interval); }, Qt::BlockingQueuedConnection);
+    std::atomic<int> updates { 0 };
+    QObject::connect(tool.engine, &CrawlerEngine::updated, tool.engine, [&] { ++updates; }, Qt::DirectConnection);
+    tool.control<QLineEdit>(u"Adresa:"_s)->setText(peer.baseUrl() + u"index.htm"_s);
+    QTest::qWait(50);
+
+    updates = 0;
+    QElapsedTimer clock;
+    clock.start();
+    QTest::mouseClick(tool.control<QPushButton>(u"Start"_s), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(tool.window.statusText(), u"- gotovo -"_s, 60000);
+    // At most one update per interval, and the last one at the end of the crawl,
+    // however many fetches the interval held.
+    const qint64 intervals = clock.elapsed() / Interval.count();
+    QVERIFY2(updates <= intervals + 2, qPrintable(u"%1 updates in %2 intervals"_s.arg(updates).arg(intervals)));
+
+    // The window, updated row by row, shows exactly what the engine holds.
+    LocalFileRows rows;
+    QString header;
+    QMetaObject::invokeMethod(
+        tool.engine,
+        [&] {
+            rows = tool.engine->files().rows();
+            header = tool.engine->header();
+        },
+        Qt::BlockingQueuedConnection);
+    QCOMPARE(rows.size(), written.size());
+    QCOMPARE(tool.window.filesHeader(), header);
+    QTreeWidget *files = tool.window.localFiles();
+    QCOMPARE(files->topLevelItemCount(), rows.size());
+    for (int row = 0; row < rows.size(); ++row) {
+        const QTreeWidgetItem *item = files->topLevelItem(row);
+        QCOMPARE(item->text(0), rows.at(row).path);
+        QCOMPARE(item->text(1), rows.at(row).size);
+        QCOMPARE(item->text(2), rows.at(row).time);
+        QCOMPARE(item->icon(0).pixmap(16).toImage(), CrawlerWindow::fileIcon(rows.at(row).icon).pixmap(16).toImage());
+    }
 }
 
 QTEST_MAIN(TestCrawlerWindow)
