@@ -4,7 +4,9 @@
 #include "crawler/DownloadWorkers.h"
 #include "crawler/ui/DownloadWorkerTool.h"
 #include "platform/SettingKeys.h"
+#include "platform/SettingsFile.h"
 #include "platform/ToolSettings.h"
+#include "platform/WindowPlacementStore.h"
 #include "shell/ui/ToolLauncher.h"
 
 #include <QApplication>
@@ -123,6 +125,47 @@ private slots:
         }
         QTRY_VERIFY(m_launcher->openWindows().isEmpty());
         QTRY_VERIFY(!DownloadWorkers::isRunning(0) && !DownloadWorkers::isRunning(1));
+    }
+
+    // Each worker keeps its window's place in a section of its own, Http_asyA to
+    // Http_asyD, and opens there again.
+    void eachWorkerKeepsItsOwnPlacement()
+    {
+        QTemporaryDir work;
+        const QString ini = work.filePath(QStringLiteral("TORVEX.INI"));
+        WindowPlacementStore store{SettingsFile(ini)};
+        QMdiArea area;
+        area.resize(800, 600);
+        area.show();
+        ToolLauncher launcher(&area, &store);
+        const DownloadJob job{m_faults.url(QStringLiteral("/silent")), m_out.filePath(QStringLiteral("p.bin")), {}, false};
+        QSignalSpy opened(&launcher, &ToolLauncher::windowOpened);
+        const QList<int> workers{0, 2};
+        QList<QPoint> places;
+        for (int index : workers) {
+            launcher.launch(downloadWorkerTool(index), downloadWorkerArguments(job), false);
+            QTRY_COMPARE(opened.size(), places.size() + 1);
+            QWidget *frame = launcher.container(opened.last().first().value<QWidget *>());
+            frame->move(40 + 200 * index, 30 + 100 * index);
+            places << frame->pos();
+        }
+        launcher.closeAll();
+        QTRY_VERIFY(!DownloadWorkers::isRunning(0) && !DownloadWorkers::isRunning(2));
+        const SettingsFile file(ini);
+        const QStringList keys{QStringLiteral("XPos"), QStringLiteral("YPos")};
+        const QStringList a = file.readMany(QStringLiteral("Http_asyA"), keys);
+        const QStringList c = file.readMany(QStringLiteral("Http_asyC"), keys);
+        QVERIFY2(!a.first().isEmpty() && !c.first().isEmpty(), qPrintable(a.join(u',') + u';' + c.join(u',')));
+        QVERIFY(a != c);
+        QVERIFY(file.readMany(QStringLiteral("Http_asyB"), keys).first().isEmpty());
+
+        // Worker C opens where it was left.
+        launcher.launch(downloadWorkerTool(2), downloadWorkerArguments(job), false);
+        QTRY_COMPARE(opened.size(), 3);
+        const QPoint again = launcher.container(opened.last().first().value<QWidget *>())->pos();
+        QVERIFY2((again - places.at(1)).manhattanLength() <= 4, qPrintable(QStringLiteral("%1,%2").arg(again.x()).arg(again.y())));
+        launcher.closeAll();
+        QTRY_VERIFY(!DownloadWorkers::isRunning(2));
     }
 
     void aHiddenWorkerStaysOutOfSight()
