@@ -93,7 +93,8 @@ public slots:
     void startCrawl();
     // "Prekid": the current fetch ends now, keeping what arrived.
     void abortFetch();
-    // "Prekini vezu": the current fetch ends, every connection closes, the crawl stops.
+    // "Prekini vezu": the current fetch ends as with "Prekid", every connection
+    // closes, and the crawl stops until the next Start.
     void dropConnection();
     // The delete button, after the user confirmed: removes the file of a row.
     void deleteFile(int row);
