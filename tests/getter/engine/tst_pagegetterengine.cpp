@@ -150,6 +150,7 @@ private slots:
         QVERIFY(last.at(4).toString().endsWith(u"k/s"_qs));
         if (throughProxy)
             QTRY_VERIFY(proxy.log().contains(u"big.bin"_qs));
+        QTRY_VERIFY(m_http.accessLog().contains(u"GET /big.bin HTTP/1.1\" 200 5242880 \"-\" \"Div-Ivo 0.000001b\""_qs));
     }
 
     void anUnwritableTargetReportsTheFailedWrite()
