@@ -88,7 +88,8 @@ private slots:
         QTest::addColumn<QString>("url");
         QTest::addColumn<QString>("expectedUrl");
         QTest::addColumn<QString>("expectedLocal");
-        QTest::newRow("empty first key") << QString() << u"http://127.0.0.1"_qs << u"Index.htm"_qs;
+        QTest::newRow("missing first key") << QString() << u"http://127.0.0.1"_qs << u"Index.htm"_qs;
+        QTest::newRow("empty first key") << u""_qs << u"http://127.0.0.1"_qs << u"Index.htm"_qs;
         QTest::newRow("first key present") << u"http://127.0.0.2/a"_qs << u"http://127.0.0.2/a"_qs << u"other.htm"_qs;
     }
     void keysAreReadOnlyWithTheFirstKey()
@@ -97,7 +98,8 @@ private slots:
         QFETCH(QString, expectedUrl);
         QFETCH(QString, expectedLocal);
         SettingsFile file(settingsPath());
-        QVERIFY(file.write(SettingsFile::toolSection(), u"SHTTPurl"_qs, url));
+        if (!url.isNull())
+            QVERIFY(file.write(SettingsFile::toolSection(), u"SHTTPurl"_qs, url));
         QVERIFY(file.write(SettingsFile::toolSection(), u"SHTTPlf"_qs, u"other.htm"_qs));
         QVERIFY(file.write(SettingsFile::toolSection(), u"SHTTPiproxy"_qs, u"1"_qs));
         auto engine = makeEngine();
