@@ -468,13 +468,15 @@ void CrawlerEngine::dropConnection()
     setStatus(InternetStatusText::text(inet::Status::ConnectionClosed));
 }
 
-void CrawlerEngine::deleteFile(int row)
+void CrawlerEngine::deleteFile(const QString &path)
 {
-    if (row < 0 || row >= m_files.size())
+    // By path, not row: a Start may have emptied the list since the user chose the row.
+    const int row = m_files.indexOf(path);
+    if (row < 0)
         return;
-    if (m_inWindow && m_files.row(row).path == m_localPath)
+    if (m_inWindow && path == m_localPath)
         return; // the file being written stays
-    QFile::remove(m_files.row(row).path);
+    QFile::remove(path);
     m_files.markDeleted(row);
     markFilesChanged({ row });
 }

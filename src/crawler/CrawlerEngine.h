@@ -96,8 +96,8 @@ public slots:
     // "Prekini vezu": the current fetch ends as with "Prekid", every connection
     // closes, and the crawl stops until the next Start.
     void dropConnection();
-    // The delete button, after the user confirmed: removes the file of a row.
-    void deleteFile(int row);
+    // The delete button, after the user confirmed: removes a listed file and marks its row.
+    void deleteFile(const QString &path);
 
 signals:
     void fieldsLoaded(const CrawlerEngine::Fields &fields);

@@ -256,9 +256,9 @@ void CrawlerWindow::deleteSelected()
     QTreeWidgetItem *item = m_files->currentItem();
     if (!item)
         return;
-    const int row = m_files->indexOfTopLevelItem(item);
-    if (m_confirm(item->text(0)))
-        emit deleteRequested(row);
+    const QString path = item->text(0);
+    if (m_confirm(path))
+        emit deleteRequested(path);
 }
 
 void CrawlerWindow::applyUpdate(const CrawlerUpdate &update)

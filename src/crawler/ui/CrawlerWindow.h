@@ -43,7 +43,7 @@ signals:
     void startRequested();
     void abortRequested();
     void disconnectRequested();
-    void deleteRequested(int row);
+    void deleteRequested(const QString &path);
 
 private:
     void sendFields();

@@ -199,6 +199,7 @@ private slots:
     void secondStartFetchesOnlyTheStartPage();
     void keptCopiesAreRescannedFromDisk();
     void emptyQueueEndsAtOnce();
+    void deleteTakesOnlyAListedFile();
 };
 
 void TestCrawlEngine::mirrorsTheSite_data()
@@ -375,6 +376,28 @@ void TestCrawlEngine::emptyQueueEndsAtOnce()
     QCOMPARE(crawler.engine->files().size(), 1);
     QCOMPARE(crawler.engine->files().row(0).icon, int(LocalFileRow::Listed));
     QCOMPARE(crawler.engine->header(), LocalFiles::header(0, 0, 40));
+}
+
+void TestCrawlEngine::deleteTakesOnlyAListedFile()
+{
+    Sites sites;
+    QVERIFY(sites.start());
+    Crawler crawler;
+    QVERIFY(crawler.crawl(sites.startUrl(), false));
+    const QString page = crawler.engine->localPathOf(sites.a + u"site/a.htm"_s);
+    QVERIFY(crawler.engine->files().indexOf(page) >= 0);
+    // A second Start lists only the start page: a file chosen from the earlier list stays.
+    QVERIFY(crawler.crawl(sites.startUrl(), false));
+    QCOMPARE(crawler.engine->files().size(), 1);
+    crawler.engine->deleteFile(page);
+    QVERIFY(QFileInfo::exists(page));
+    QCOMPARE(crawler.engine->files().size(), 1);
+
+    const QString start = crawler.engine->localPathOf(sites.startUrl());
+    crawler.engine->deleteFile(start);
+    QVERIFY(!QFileInfo::exists(start));
+    QCOMPARE(crawler.engine->files().row(0).icon, int(LocalFileRow::Missing));
+    QCOMPARE(crawler.engine->files().totalBytes(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestCrawlEngine)
