@@ -1,6 +1,7 @@
 #include "common/FaultServerPeer.h"
 #include "common/LighttpdPeer.h"
 #include "common/PeerProcess.h"
+#include "common/PyftpdlibPeer.h"
 #include "common/TinyproxyPeer.h"
 #include "platform/inet/CurlDriver.h"
 #include "platform/inet/InetStatus.h"
@@ -280,6 +281,28 @@ private slots:
         QVERIFY2(order.match(sequence(result_)).hasMatch(), qPrintable(sequence(result_)));
         if (throughProxy)
             QTRY_VERIFY(proxy.log().contains(QStringLiteral("CONNECT 127.0.0.1:%1").arg(secure.port())));
+    }
+
+    // An ftp URL is opened like an http one (anonymous login, binary transfer);
+    // a file the server does not have fails with the extended error.
+    void ftpFilesArriveWhole()
+    {
+        PyftpdlibPeer ftp;
+        QVERIFY2(ftp.start(m_root.path()), qPrintable(ftp.errorText()));
+        CurlDriver driver;
+        InternetSession session(driver, m_settings);
+        Fetch result_;
+        fetch(result_, session, QStringLiteral("ftp://%1/f4097.bin").arg(ftp.address()));
+        QCOMPARE(result_.openError, 0);
+        QCOMPARE(result_.error, 0);
+        QVERIFY(result_.body == bodyOf(4097));
+        QCOMPARE(result_.codes.first(), QStringLiteral("60"));
+        QCOMPARE(result_.codes.mid(result_.codes.size() - 3), QStringList({u"50"_qs, u"51"_qs, u"70"_qs}));
+
+        Fetch missing;
+        fetch(missing, session, QStringLiteral("ftp://%1/none.bin").arg(ftp.address()));
+        QCOMPARE(missing.openError, 12003);
+        QVERIFY(missing.body.isEmpty());
     }
 
     // A certificate nobody vouches for is refused, and nothing of the body is delivered.
