@@ -281,12 +281,13 @@ void TestCrawlerWindow::aFastCrawlIsShownInBoundedBatches()
     QCOMPARE(written.size(), 360);
     LighttpdPeer peer;
     QVERIFY2(peer.start(served.path()), qPrintable(peer.errorText()));
+    // Counted on the engine's thread until the engine has gone with the tool.
+    std::atomic<int> updates { 0 };
     Tool tool;
     QTRY_VERIFY(!tool.window.fields().address.isEmpty());
     constexpr auto Interval = std::chrono::milliseconds(250);
     QMetaObject::invokeMethod(
         tool.engine, [&] { tool.engine->setRefreshInterval(Interval); }, Qt::BlockingQueuedConnection);
-    std::atomic<int> updates { 0 };
     QObject::connect(tool.engine, &CrawlerEngine::updated, tool.engine, [&] { ++updates; }, Qt::DirectConnection);
     tool.control<QLineEdit>(u"Adresa:"_s)->setText(peer.baseUrl() + u"index.htm"_s);
     QTest::qWait(50);
