@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -111,6 +112,23 @@ private slots:
         QCOMPARE(run.engine->attemptsMade(), 1);
         QCOMPARE(run.engine->total(), size);
         QCOMPARE(run.titles.size(), 1);
+    }
+
+    // The request carries the worker's agent name: its letter and a number from 1 to 10000.
+    void theAgentNameReachesTheServer()
+    {
+        DownloadWorkerOptions options;
+        options.tick = 50ms;
+        DownloadWorkerEngine engine(2, {m_http.baseUrl() + QStringLiteral("f1.bin?agent"), target(u"agent.bin"_qs), {}},
+                                    options);
+        QSignalSpy closed(&engine, &ToolEngine::closeRequested);
+        engine.start();
+        QTRY_COMPARE_WITH_TIMEOUT(closed.size(), 1, 20000);
+        const QRegularExpression line(QStringLiteral("GET /f1\\.bin\\?agent .*\"HTTP_C(\\d+)\"\n"));
+        QRegularExpressionMatch match;
+        QTRY_VERIFY((match = line.match(m_http.accessLog())).hasMatch());
+        const int number = match.captured(1).toInt();
+        QVERIFY2(number >= 1 && number <= 10000, qPrintable(match.captured(1)));
     }
 
     // An empty body brings nothing, so it is tried four times; the file is there, empty.
