@@ -20,7 +20,7 @@ bool FaultServerPeer::start(const QString &host)
 bool FaultServerPeer::startTls(const QString &host)
 {
     m_scheme = QStringLiteral("https");
-    return launch(host, {commonDir() + QStringLiteral("/tls/loopback.pem")});
+    return launch(host, { commonDir() + QStringLiteral("/tls/loopback.pem") });
 }
 
 QString FaultServerPeer::caFile()
@@ -33,8 +33,8 @@ bool FaultServerPeer::launch(const QString &host, const QStringList &extra)
     m_host = host;
     m_port = PeerProcess::freePort(host);
     const QString script = commonDir() + QStringLiteral("/fault_server.py");
-    return m_peer.start(QStringLiteral("/usr/bin/python3"), QStringList{script, QString::number(m_port), host} + extra,
-                        host, m_port);
+    return m_peer.start(QStringLiteral("/usr/bin/python3"),
+        QStringList { script, QString::number(m_port), host } + extra, host, m_port);
 }
 
 QString FaultServerPeer::url(const QString &path) const

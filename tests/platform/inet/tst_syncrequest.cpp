@@ -39,7 +39,7 @@ class TestSyncRequest : public QObject
     Q_OBJECT
 
     FaultServerPeer m_faults;
-    SessionSettings m_settings{QStringLiteral("Div-Ivo 0.000001b"), {}, 10, {}, {}, {}};
+    SessionSettings m_settings { QStringLiteral("Div-Ivo 0.000001b"), {}, 10, {}, {}, {} };
 
 private slots:
     void initTestCase() { QVERIFY2(m_faults.start(), qPrintable(m_faults.errorText())); }
@@ -47,7 +47,7 @@ private slots:
     void bodiesArriveWhole_data()
     {
         QTest::addColumn<qsizetype>("size");
-        for (qsizetype size : {0, 1, 4096, 4097, 5 * 1024 * 1024})
+        for (qsizetype size : { 0, 1, 4096, 4097, 5 * 1024 * 1024 })
             QTest::addRow("%lld bytes", qlonglong(size)) << size;
     }
     void bodiesArriveWhole()
