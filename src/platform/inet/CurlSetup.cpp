@@ -49,9 +49,12 @@ void configureRequest(CURL *easy, const SessionSettings &settings, const QByteAr
     curl_easy_setopt(easy, CURLOPT_TRANSFERTEXT, 0L);
     const QByteArray agent = settings.agent.toUtf8();
     curl_easy_setopt(easy, CURLOPT_USERAGENT, agent.constData());
-    // An empty string (not null) switches off any proxy named by the environment.
+    // The session's own choice holds whatever the environment says: an empty
+    // proxy (not null) switches off one named by http_proxy, and an empty
+    // bypass list sends every host through a named one despite no_proxy.
     const QByteArray proxy = settings.proxy.trimmed().toUtf8();
     curl_easy_setopt(easy, CURLOPT_PROXY, proxy.constData());
+    curl_easy_setopt(easy, CURLOPT_NOPROXY, "");
     curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
     if (!settings.caFile.isEmpty())
         curl_easy_setopt(easy, CURLOPT_CAINFO, QFile::encodeName(settings.caFile).constData());

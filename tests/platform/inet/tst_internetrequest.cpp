@@ -78,6 +78,37 @@ void fetch(Fetch &into, InternetSession &session, const QString &url, qsizetype 
     request->close();
 }
 
+// Sets environment variables for the life of the object.
+class Environment
+{
+public:
+    Environment(std::initializer_list<std::pair<const char *, QByteArray>> values)
+    {
+        for (const auto &[name, value] : values) {
+            m_saved.append({name, qgetenv(name), qEnvironmentVariableIsSet(name)});
+            qputenv(name, value);
+        }
+    }
+    ~Environment()
+    {
+        for (const Saved &saved : std::as_const(m_saved)) {
+            if (saved.wasSet)
+                qputenv(saved.name, saved.value);
+            else
+                qunsetenv(saved.name);
+        }
+    }
+
+private:
+    struct Saved
+    {
+        const char *name;
+        QByteArray value;
+        bool wasSet;
+    };
+    QList<Saved> m_saved;
+};
+
 QString sequence(const Fetch &fetch)
 {
     return fetch.codes.join(u' ');
@@ -231,10 +262,12 @@ private slots:
         QVERIFY2(followed.match(sequence(result_)).hasMatch(), qPrintable(sequence(result_)));
     }
 
+    // The session's proxy is used for every host, whatever no_proxy says.
     void aProxyCarriesTheRequest()
     {
         TinyproxyPeer proxy;
         QVERIFY2(proxy.start(), qPrintable(proxy.errorText()));
+        const Environment bypass{{"no_proxy", "127.0.0.1,localhost"}, {"NO_PROXY", "127.0.0.1,localhost"}};
         CurlDriver driver;
         SessionSettings settings = m_settings;
         settings.proxy = proxy.address();
@@ -316,6 +349,19 @@ private slots:
         fetch(result_, session, secure.url(QStringLiteral("/ok/5000")));
         QCOMPARE(result_.openError, 12035);
         QVERIFY(result_.body.isEmpty());
+    }
+
+    // A direct session stays direct when the environment names a proxy.
+    void aDirectSessionIgnoresTheEnvironmentsProxy()
+    {
+        const QByteArray dead = QByteArrayLiteral("http://127.0.0.1:") + QByteArray::number(PeerProcess::freePort());
+        const Environment proxies{{"http_proxy", dead}, {"HTTP_PROXY", dead}, {"all_proxy", dead}};
+        CurlDriver driver;
+        InternetSession session(driver, m_settings);
+        Fetch result_;
+        fetch(result_, session, m_http.baseUrl() + QStringLiteral("f4096.bin"));
+        QCOMPARE(result_.openError, 0);
+        QVERIFY(result_.body == bodyOf(4096));
     }
 
     // A transfer nobody reads is paused: it holds no more than its buffer.
