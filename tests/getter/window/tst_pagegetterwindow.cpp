@@ -120,6 +120,19 @@ private slots:
         useProxy->click();
         QVERIFY(!proxy->isEnabled());
         QVERIFY(button(window, u"Start"_qs) && button(window, u"Prekid"_qs));
+        // The keyboard walks the controls in their order: URL, local file, the
+        // proxy check box and entry, "Start", "Prekid".
+        useProxy->click();
+        const QList<QWidget *> order{entry(window, u"URL:"_qs), entry(window, u"Lokal:"_qs), useProxy, proxy,
+                                     button(window, u"Start"_qs), button(window, u"Prekid"_qs)};
+        QWidget *at = order.first();
+        for (qsizetype i = 1; i < order.size(); ++i) {
+            do
+                at = at->nextInFocusChain();
+            while (!(at->focusPolicy() & Qt::TabFocus) || !at->isEnabled());
+            QCOMPARE(at, order.at(i));
+        }
+        useProxy->click();
         QVERIFY2(unnamedControls(window).isEmpty(), qPrintable(unnamedControls(window).join(u", ")));
         QSignalSpy closed(m_launcher, &ToolLauncher::windowClosed);
         button(window, u"Prekid"_qs)->click();
