@@ -221,7 +221,9 @@ void DownloadWorkerEngine::closeRequest()
 
 void DownloadWorkerEngine::abort()
 {
-    if (m_done)
+    // Between attempts (a second press before the next one started) there is
+    // nothing to end: counting it would start two attempts at once.
+    if (m_done || !m_request)
         return;
     writePending();
     finishAttempt();
