@@ -211,6 +211,7 @@ private slots:
         button(window, u"Start"_qs)->click();
         QTRY_COMPARE(label(window, u"Status"_qs)->text(), u"Error: 12029 error_internet_cannot_connect"_qs);
         QCOMPARE(closed.size(), 0);
+        m_launcher->container(window)->grab().save(QStringLiteral("/tmp/torvex-getter-error.png"));
         QTRY_COMPARE_WITH_TIMEOUT(closed.size(), 1, 5000);
     }
 };
