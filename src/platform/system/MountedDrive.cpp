@@ -194,6 +194,10 @@ QList<MountedDrive> MountedDrive::read(const QString &root)
             continue;
         byMountPoint[drive.mountPoint] = drive;
     }
+    // Inside a chroot the process's root is no mount of its own, yet it holds
+    // a file system like any other: it is listed all the same.
+    if (!table.isEmpty() && !byMountPoint.contains(QStringLiteral("/")))
+        byMountPoint[QStringLiteral("/")].mountPoint = QStringLiteral("/");
 
     QList<MountedDrive> drives;
     for (auto &[mountPoint, drive] : byMountPoint) {

@@ -64,6 +64,7 @@ private slots:
     void vanishedMountPointHasNoVolume();
     void laterMountHidesEarlier();
     void missingTableGivesNoDrives();
+    void rootWithoutItsOwnMountIsListed();
     void realTableHasTheRoot();
 
 private:
@@ -189,15 +190,32 @@ void TestMountedDrives::laterMountHidesEarlier()
         "/dev/sda1 /data ext4 rw 0 0\n"
         "nas:/x /data nfs rw 0 0\n");
     const QList<MountedDrive> drives = MountedDrive::read(tree.root());
-    QCOMPARE(drives.size(), 1);
-    QCOMPARE(drives.first().fileSystem, u"nfs"_s);
-    QCOMPARE(int(drives.first().type), int(MountedDrive::Network));
+    QCOMPARE(drives.size(), 2); // the root and /data once
+    QCOMPARE(drives.last().mountPoint, u"/data"_s);
+    QCOMPARE(drives.last().fileSystem, u"nfs"_s);
+    QCOMPARE(int(drives.last().type), int(MountedDrive::Network));
 }
 
 void TestMountedDrives::missingTableGivesNoDrives()
 {
     FakeTree tree;
     QVERIFY(MountedDrive::read(tree.root()).isEmpty());
+}
+
+void TestMountedDrives::rootWithoutItsOwnMountIsListed()
+{
+    // A chroot's table shows only what was bound into it.
+    FakeTree tree;
+    tree.write(u"/proc/self/mounts"_s,
+        "proc /proc proc rw 0 0\n"
+        "/dev/sdb1 /data ext4 rw 0 0\n");
+    tree.makeDirectory(u"/data"_s);
+    const QList<MountedDrive> drives = MountedDrive::read(tree.root());
+    QCOMPARE(drives.size(), 2);
+    QCOMPARE(drives.at(0).mountPoint, u"/"_s);
+    QCOMPARE(int(drives.at(0).type), int(MountedDrive::Fixed));
+    QCOMPARE(drives.at(0).serial, fileSystemId(tree.root()));
+    QCOMPARE(drives.at(1).mountPoint, u"/data"_s);
 }
 
 void TestMountedDrives::realTableHasTheRoot()
