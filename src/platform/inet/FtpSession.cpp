@@ -165,6 +165,8 @@ FtpSession::Request *FtpSession::makeRequest(Kind kind, quintptr context, const 
     curl_easy_setopt(easy, CURLOPT_URL, url.constData());
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, BufferSize);
+    // The FTP client connects directly, whatever ftp_proxy or all_proxy say.
+    curl_easy_setopt(easy, CURLOPT_PROXY, "");
     if (!m_login.user.isEmpty()) {
         curl_easy_setopt(easy, CURLOPT_USERNAME, m_login.user.toUtf8().constData());
         curl_easy_setopt(easy, CURLOPT_PASSWORD, m_login.password.toUtf8().constData());

@@ -277,6 +277,24 @@ private slots:
         QCOMPARE(client.statuses.last(), 100);
     }
 
+    // A proxy named in the environment (here one where nobody listens) is not used.
+    void environmentProxyIsNotUsed()
+    {
+        const QByteArray refused = "http://127.0.0.1:" + QByteArray::number(PeerProcess::freePort());
+        const QByteArrayList names { "ftp_proxy", "all_proxy", "ALL_PROXY" };
+        for (const QByteArray &name : names)
+            qputenv(name.constData(), refused);
+        const auto restore = qScopeGuard([&] {
+            for (const QByteArray &name : names)
+                qunsetenv(name.constData());
+        });
+        Client client(m_list);
+        QVERIFY(client.open());
+        QVERIFY(client.list(QString()));
+        QCOMPARE(*client.listError, 0);
+        QVERIFY(client.find(QStringLiteral("two.bin")));
+    }
+
     void failedLoginsGiveTheirCodes_data()
     {
         QTest::addColumn<QString>("user");
