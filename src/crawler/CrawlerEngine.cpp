@@ -181,6 +181,7 @@ void CrawlerEngine::processUrl(const QString &url, int row)
     m_busy = true;
     m_total = 0;
     m_currentUrl = url;
+    m_pageUrl = url;
     m_currentRow = row;
     m_localPath = m_naming.localPath(url);
     m_collector.makeDirectory(m_localPath);
@@ -271,6 +272,7 @@ void CrawlerEngine::onCompleted(quintptr context, const inet::AsyncResult &resul
     }
     if (m_state == WaitingForHandle) {
         m_state = HandleArrived;
+        m_pageUrl = m_request->effectiveUrl();
         m_fetchClock.start();
         if (!openLocalFile()) {
             endFetch();
@@ -332,14 +334,14 @@ void CrawlerEngine::finish(bool inWindow)
         m_files.touch(fileRow);
     markFilesChanged(m_files.fetchPass());
     m_statisticsShown = true;
-    if (scanAllowed(m_currentUrl, m_localPath)) {
+    if (scanAllowed(m_pageUrl, m_localPath)) {
         if (inWindow && m_total > 0) {
             m_pageScanner.finish(m_pageReferences);
             for (const QByteArray &reference : std::as_const(m_pageReferences))
-                m_collector.collect(reference, m_currentUrl);
+                m_collector.collect(reference, m_pageUrl);
             m_pageReferences.clear();
         } else if (QFileInfo(m_localPath).isFile()) {
-            m_collector.scanFile(m_localPath, m_currentUrl);
+            m_collector.scanFile(m_localPath, m_pageUrl);
         }
     }
     if (m_firstPage == 1)

@@ -164,6 +164,8 @@ private:
     int m_pageCounter = 0;
     int m_queueSize = 0;
     QString m_currentUrl;
+    // The address the page came from after redirects: its references stand on it.
+    QString m_pageUrl;
     QString m_localPath;
     int m_currentRow = -1;
     bool m_inWindow = false;

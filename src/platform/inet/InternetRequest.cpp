@@ -11,8 +11,8 @@
 
 namespace inet {
 
-InternetRequest::InternetRequest(CurlDriver &driver, const SessionSettings &settings, const QString &url,
-                                 quintptr context, QObject *parent)
+InternetRequest::InternetRequest(
+    CurlDriver &driver, const SessionSettings &settings, const QString &url, quintptr context, QObject *parent)
     : QObject(parent)
     , m_driver(driver)
     , m_context(context)
@@ -45,6 +45,14 @@ InternetRequest::~InternetRequest()
         curl_easy_cleanup(m_easy);
     }
     curl_slist_free_all(m_headers);
+}
+
+QString InternetRequest::effectiveUrl() const
+{
+    char *url = nullptr;
+    if (m_easy && curl_easy_getinfo(m_easy, CURLINFO_EFFECTIVE_URL, &url) == CURLE_OK && url)
+        return QString::fromUtf8(url);
+    return QString::fromUtf8(m_url);
 }
 
 void InternetRequest::begin()
@@ -88,7 +96,7 @@ void InternetRequest::post(EventKind kind, int code)
 {
     if (m_closed)
         return;
-    m_events.append({kind, code});
+    m_events.append({ kind, code });
     if (m_flushQueued)
         return;
     m_flushQueued = true;
@@ -119,7 +127,7 @@ bool InternetRequest::deliver(const Event &event)
         m_failed = event.code != 0;
         emit status(m_context, Status::RequestComplete);
         if (alive && !m_closed)
-            emit completed(m_context, AsyncResult{event.code ? 0 : handle(), event.code, {}});
+            emit completed(m_context, AsyncResult { event.code ? 0 : handle(), event.code, {} });
         break;
     case EventKind::Progress:
         return progress();

@@ -4,8 +4,8 @@
 #include "platform/inet/HeaderBlock.h"
 
 #include <QByteArray>
-#include <QObject>
 #include <QList>
+#include <QObject>
 
 #include <curl/curl.h>
 
@@ -52,6 +52,9 @@ public:
     void setBufferLimit(qsizetype bytes) { m_bufferLimit = bytes; }
     // The HTTP status of the final response (0 before it, or for ftp).
     long responseCode() const { return m_responseCode; }
+    // Where the request ended up after the redirects followed so far: the
+    // address a page's relative references stand on.
+    QString effectiveUrl() const;
 
 signals:
     void status(quintptr context, int code);
@@ -59,8 +62,8 @@ signals:
 
 private:
     friend class InternetSession;
-    InternetRequest(CurlDriver &driver, const SessionSettings &settings, const QString &url, quintptr context,
-                    QObject *parent);
+    InternetRequest(
+        CurlDriver &driver, const SessionSettings &settings, const QString &url, quintptr context, QObject *parent);
 
     // Progress: look again whether the pending read can complete and whether
     // the end of the body can be reported.

@@ -90,7 +90,8 @@ struct Sites
 <a href="/top.htm">vrh poslužitelja</a>
 </body></html>
 )"_s.arg(a, b);
-        const QString pageA = uR"(<html><body><a href="index.htm">natrag</a> <a href=sub/b.htm>b</a> <a href="čvor.htm">č</a>
+        const QString pageA
+            = uR"(<html><body><a href="index.htm">natrag</a> <a href=sub/b.htm>b</a> <a href="čvor.htm">č</a>
 <table><tr><td BACKGROUND=img/td.gif><img src="img/p1.gif"></td></tr></table></body></html>
 )"_s;
         const QString pageB = uR"(<html><body><a href="deep/c.htm">c</a> <img src="/site/img/p2.gif">
@@ -111,11 +112,12 @@ struct Sites
             && write(rootA, u"site/sub/b.htm"_s, pageB) && write(rootA, u"site/sub/deep/c.htm"_s, pageC)
             && write(rootA, u"site/sub/deep/index.htm"_s, plain) && write(rootA, u"site/abs.htm"_s, abs)
             && write(rootA, u"site/find.cgi"_s, plain) && write(rootA, u"top.htm"_s, top)
-            && write(rootA, u"site/never1.htm"_s, plain) && write(rootA, u"site/čvor.htm"_s, plain) && write(rootA, u"site/x.htm"_s, plain)
-            && write(rootA, u"x.htm"_s, plain) && write(rootA, u"site/y.htm"_s, plain)
-            && write(rootA, u"site/q.htm"_s, plain) && picture(rootA, u"site/img/bg.jpg"_s, 7000)
-            && picture(rootA, u"site/img/p1.gif"_s, 4097) && picture(rootA, u"site/img/td.gif"_s, 1)
-            && picture(rootA, u"site/img/p2.gif"_s, 70000) && picture(rootA, u"site/img/clip.wmf"_s, 5000) && picture(rootA, u"site/sub/Pic3.GIF"_s, 4096)
+            && write(rootA, u"site/never1.htm"_s, plain) && write(rootA, u"site/čvor.htm"_s, plain)
+            && write(rootA, u"site/x.htm"_s, plain) && write(rootA, u"x.htm"_s, plain)
+            && write(rootA, u"site/y.htm"_s, plain) && write(rootA, u"site/q.htm"_s, plain)
+            && picture(rootA, u"site/img/bg.jpg"_s, 7000) && picture(rootA, u"site/img/p1.gif"_s, 4097)
+            && picture(rootA, u"site/img/td.gif"_s, 1) && picture(rootA, u"site/img/p2.gif"_s, 70000)
+            && picture(rootA, u"site/img/clip.wmf"_s, 5000) && picture(rootA, u"site/sub/Pic3.GIF"_s, 4096)
             && write(rootB, u"other/o1.htm"_s, other) && picture(rootB, u"other/o.gif"_s, 3000)
             && write(rootB, u"other/o2.htm"_s, plain) && picture(rootB, u"other/o2.gif"_s, 100);
     }
@@ -199,6 +201,7 @@ private slots:
     void secondStartFetchesOnlyTheStartPage();
     void keptCopiesAreRescannedFromDisk();
     void emptyQueueEndsAtOnce();
+    void redirectedPageLinksFromItsNewAddress();
     void deleteTakesOnlyAListedFile();
 };
 
@@ -376,6 +379,26 @@ void TestCrawlEngine::emptyQueueEndsAtOnce()
     QCOMPARE(crawler.engine->files().size(), 1);
     QCOMPARE(crawler.engine->files().row(0).icon, int(LocalFileRow::Listed));
     QCOMPARE(crawler.engine->header(), LocalFiles::header(0, 0, 40));
+}
+
+// lighttpd sends a directory named without its final "/" on to the name with
+// it: the page's relative links stand on the address it came from.
+void TestCrawlEngine::redirectedPageLinksFromItsNewAddress()
+{
+    QTemporaryDir root;
+    SiteGenerator::writeFile(
+        root.filePath(u"mapa/index.htm"_s), "<html><body><a href=\"dalje.htm\">d</a></body></html>");
+    SiteGenerator::writeFile(root.filePath(u"mapa/dalje.htm"_s), "<html><body>Kraj.</body></html>");
+    LighttpdPeer peer;
+    QVERIFY2(peer.start(root.path()), qPrintable(peer.errorText()));
+    Crawler crawler;
+    QVERIFY(crawler.crawl(peer.baseUrl() + u"mapa"_s, true));
+    QCOMPARE(crawler.engine->status(), CrawlerEngine::doneText());
+    QCOMPARE(crawler.engine->requestedUrls(),
+        (QStringList { peer.baseUrl() + u"mapa"_s, peer.baseUrl() + u"mapa/dalje.htm"_s }));
+    QCOMPARE(readAll(crawler.engine->localPathOf(peer.baseUrl() + u"mapa/dalje.htm"_s)),
+        QByteArray("<html><body>Kraj.</body></html>"));
+    QVERIFY(crawler.engine->errorRows().isEmpty());
 }
 
 void TestCrawlEngine::deleteTakesOnlyAListedFile()
