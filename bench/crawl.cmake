@@ -1,5 +1,5 @@
 # bench/crawl: our Crawler engine against wget -r on the same generated sites, served by lighttpd.
-add_executable(bench_crawl crawl/CrawlBench.cpp)
+add_executable(bench_crawl src/crawl/CrawlBench.cpp)
 target_link_libraries(bench_crawl PRIVATE torvex_common torvex_crawler_engine torvex_crawler_testsupport
   torvex_testsupport)
 set_target_properties(bench_crawl PROPERTIES OUTPUT_NAME crawl RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
