@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -19,6 +20,7 @@
 #include <QPrinter>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QTimer>
 #include <QToolButton>
 
 #include <array>
@@ -149,7 +151,28 @@ void ToolboxFrame::closeOnTerminationSignals()
     if (m_terminationSignals)
         return;
     m_terminationSignals = new TerminationSignals(this);
-    connect(m_terminationSignals, &TerminationSignals::received, this, &QWidget::close);
+    connect(m_terminationSignals, &TerminationSignals::received, this, &ToolboxFrame::closeAfterDialogs);
+}
+
+void ToolboxFrame::closeAfterDialogs()
+{
+    // A tool waiting for the answer of a dialog (a question, a directory
+    // chooser) waits in a nested event loop: closing its window under it would
+    // destroy the dialog it waits in. Each such dialog is dismissed first, and
+    // the frame closes once the tools have had their answers.
+    constexpr int Pause = 20; // ms: the nested loops return before the next try
+    QWidget *waiting = QApplication::activePopupWidget();
+    if (!waiting)
+        waiting = QApplication::activeModalWidget();
+    if (!waiting) {
+        close();
+        return;
+    }
+    if (auto *dialog = qobject_cast<QDialog *>(waiting))
+        dialog->reject();
+    else
+        waiting->close();
+    QTimer::singleShot(Pause, this, &ToolboxFrame::closeAfterDialogs);
 }
 
 void ToolboxFrame::open()

@@ -28,7 +28,8 @@ public:
     explicit ToolboxFrame(WindowPlacementStore &placements, QWidget *parent = nullptr);
     ~ToolboxFrame() override;
 
-    // SIGTERM and SIGINT close the frame as the close box does.
+    // SIGTERM and SIGINT close the frame as the close box does, once the
+    // dialogs the tools wait in are dismissed.
     void closeOnTerminationSignals();
     // Shows the frame at its designed size, then applies its stored placement,
     // and starts the clock.
@@ -57,6 +58,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void closeAfterDialogs();
     void buildMenu();
     void buildStatusBar();
     void choose(MenuItem item);

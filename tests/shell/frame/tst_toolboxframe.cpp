@@ -13,12 +13,15 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPrintDialog>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QtTest>
+
+#include <csignal>
 
 using namespace Qt::StringLiterals;
 
@@ -99,6 +102,8 @@ private slots:
     void firstRunOpensAtDesignedSize();
     void closeSavesMainAndClosesEveryTool();
     void exitItemClosesFrame();
+    void terminationSignalClosesFrame();
+    void terminationSignalDuringToolDialog();
     void printSetupOpensPrinterDialog();
     void toolWindowsShowProgramIcon();
     void windowMenuListsChildren();
@@ -384,6 +389,57 @@ void TestToolboxFrame::exitItemClosesFrame()
     QVERIFY(!m_frame->isVisible());
     QCOMPARE(m_log->stopped.load(), 1);
     QCOMPARE(SettingsFile(iniPath()).read(u"Main"_s, u"Maximize"_s), u"No"_s);
+}
+
+void TestToolboxFrame::terminationSignalClosesFrame()
+{
+    m_frame->closeOnTerminationSignals();
+    m_frame->open();
+    openTools(2);
+    QSignalSpy closed(m_frame.get(), &ToolboxFrame::closed);
+    QCOMPARE(::raise(SIGTERM), 0);
+    QTRY_COMPARE(closed.size(), 1);
+    QCOMPARE(m_log->stopped.load(), 2);
+    QCOMPARE(SettingsFile(iniPath()).read(u"Main"_s, u"Maximize"_s), u"No"_s);
+}
+
+void TestToolboxFrame::terminationSignalDuringToolDialog()
+{
+    m_frame->closeOnTerminationSignals();
+    m_frame->open();
+    openTools(1);
+    QPointer<TestWindow> window = static_cast<TestWindow *>(m_frame->launcher().openWindows().at(0));
+    QSignalSpy closed(m_frame.get(), &ToolboxFrame::closed);
+    // A tool asks a question and goes on with its window once it has the
+    // answer; the signal arrives while the question waits.
+    bool dialogShown = false;
+    bool answered = false;
+    QString fieldAfterAnswer;
+    window->field()->setText(u"polje"_s);
+    QElapsedTimer watch;
+    watch.start();
+    QTimer::singleShot(0, window, [&] {
+        QTimer::singleShot(0, [&] {
+            dialogShown = QApplication::activeModalWidget() != nullptr;
+            ::raise(SIGTERM);
+        });
+        // Should the question never be dismissed, the test fails instead of waiting for ever.
+        QTimer::singleShot(10000, [] {
+            if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget()))
+                dialog->done(QMessageBox::Yes);
+        });
+        QMessageBox::question(window, u"Pitanje"_s, u"Obrisati?"_s);
+        answered = true;
+        fieldAfterAnswer = window->field()->text();
+    });
+    QTRY_COMPARE(closed.size(), 1);
+    QVERIFY(dialogShown);
+    QVERIFY(answered);
+    QVERIFY(watch.elapsed() < 10000);
+    QCOMPARE(fieldAfterAnswer, u"polje"_s);
+    QCOMPARE(m_log->stopped.load(), 1);
+    QTRY_VERIFY(!window);
+    QCOMPARE(SettingsFile(iniPath()).read(u"Http_syn"_s, u"Maximize"_s), u"No"_s);
 }
 
 void TestToolboxFrame::printSetupOpensPrinterDialog()
