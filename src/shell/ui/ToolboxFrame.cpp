@@ -66,6 +66,10 @@ ToolboxFrame::ToolboxFrame(WindowPlacementStore &placements, QWidget *parent)
     QApplication::setWindowIcon(windowIcon());
     m_area->setAccessibleName(DesktopName);
     m_area->setBackground(QBrush(ShellIcons::pixmap(Wallpaper, QSize(WallpaperTile, WallpaperTile))));
+    // A tool window larger than the frame, or placed beyond its edge, is
+    // scrolled into view rather than cut off out of reach.
+    m_area->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_area->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(m_area);
     m_launcher = std::make_unique<ToolLauncher>(m_area, &m_placements);
     ToolHost::setInstance(m_launcher.get());

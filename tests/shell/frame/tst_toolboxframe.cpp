@@ -14,6 +14,7 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScrollBar>
 #include <QPrintDialog>
 #include <QStatusBar>
 #include <QStatusTipEvent>
@@ -109,6 +110,7 @@ private slots:
     void windowMenuListsChildren();
     void editActsOnFocusedControl();
     void tileCascadeAndArrangeIcons();
+    void windowBeyondFrameCanBeScrolledTo();
     void accessibility();
     void screenshot();
 
@@ -546,6 +548,24 @@ void TestToolboxFrame::tileCascadeAndArrangeIcons()
     QCOMPARE(children.at(2)->geometry().bottom() + 1, bottom);
     QCOMPARE(children.at(2)->x(), children.at(0)->width());
     QVERIFY(!children.at(1)->isMinimized());
+}
+
+void TestToolboxFrame::windowBeyondFrameCanBeScrolledTo()
+{
+    m_frame->open();
+    openTools(1);
+    QMdiArea *area = m_frame->mdiArea();
+    QMdiSubWindow *child = area->subWindowList().at(0);
+    QVERIFY(!area->horizontalScrollBar()->isVisible());
+    QVERIFY(!area->verticalScrollBar()->isVisible());
+    // Taller and wider than the frame's client area, as a tool window can be.
+    child->resize(area->width() + 150, area->height() + 120);
+    QTRY_VERIFY(area->verticalScrollBar()->isVisible());
+    QVERIFY(area->horizontalScrollBar()->isVisible());
+    area->verticalScrollBar()->setValue(area->verticalScrollBar()->maximum());
+    area->horizontalScrollBar()->setValue(area->horizontalScrollBar()->maximum());
+    QTRY_VERIFY(child->geometry().bottom() < area->viewport()->height());
+    QVERIFY(child->geometry().right() < area->viewport()->width());
 }
 
 void TestToolboxFrame::accessibility()
