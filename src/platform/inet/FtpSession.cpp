@@ -8,8 +8,8 @@
 #include "platform/inet/FtpListingParser.h"
 #include "platform/inet/InetError.h"
 #include "platform/inet/InetStatus.h"
+#include "platform/inet/ReplacementFile.h"
 
-#include <QSaveFile>
 #include <QStringList>
 #include <QUrl>
 
@@ -39,7 +39,7 @@ struct FtpSession::Request
     curl_slist *commands = nullptr;
     QByteArray listing;
     FtpEntries entries;
-    std::unique_ptr<QSaveFile> file;
+    std::unique_ptr<ReplacementFile> file;
     bool resolving = false;
     bool connecting = false;
     bool receiving = false;
@@ -51,8 +51,6 @@ struct FtpSession::Request
         if (easy)
             curl_easy_cleanup(easy);
         curl_slist_free_all(commands);
-        if (file)
-            file->cancelWriting();
     }
 
     void report(int code) { emit session->status(context, code); }
@@ -124,8 +122,8 @@ void FtpSession::download(const QString &remotePath, const QString &localPath, q
     Request *request = makeRequest(Kind::Download, context, remotePath, false);
     if (!request)
         return;
-    request->file = std::make_unique<QSaveFile>(localPath);
-    if (!request->file->open(QIODevice::WriteOnly)) {
+    request->file = std::make_unique<ReplacementFile>(localPath);
+    if (!request->file->open()) {
         failAtOnce(request, internetError(CURLE_WRITE_ERROR));
         return;
     }
@@ -342,7 +340,7 @@ size_t FtpSession::onListingData(char *data, size_t, size_t count, void *self)
 size_t FtpSession::onFileData(char *data, size_t, size_t count, void *self)
 {
     auto *request = static_cast<Request *>(self);
-    if (request->file->write(data, qint64(count)) != qint64(count)) {
+    if (!request->file->write(data, qint64(count))) {
         request->fileFailed = true;
         return CURL_WRITEFUNC_ERROR;
     }
