@@ -152,6 +152,9 @@ void ToolLauncher::bringToFront(const QString &procedureName)
 void ToolLauncher::closeAll()
 {
     m_closeAllDeadline = QDeadlineTimer(m_shutdownLimit);
+    // The area maximizes the window it activates after a maximized one closed:
+    // each window is to save the state the user left it in, not that one.
+    m_area->setOption(QMdiArea::DontMaximizeSubWindowOnActivation, true);
     QList<QPointer<QWidget>> containers;
     for (const auto &running : m_running)
         containers.append(running->container);

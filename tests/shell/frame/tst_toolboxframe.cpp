@@ -103,6 +103,7 @@ private slots:
     void firstRunOpensAtDesignedSize();
     void closeSavesMainAndClosesEveryTool();
     void exitItemClosesFrame();
+    void closeSavesEachWindowAsItWas();
     void terminationSignalClosesFrame();
     void terminationSignalDuringToolDialog();
     void printSetupOpensPrinterDialog();
@@ -391,6 +392,24 @@ void TestToolboxFrame::exitItemClosesFrame()
     QVERIFY(!m_frame->isVisible());
     QCOMPARE(m_log->stopped.load(), 1);
     QCOMPARE(SettingsFile(iniPath()).read(u"Main"_s, u"Maximize"_s), u"No"_s);
+}
+
+void TestToolboxFrame::closeSavesEachWindowAsItWas()
+{
+    m_frame->open();
+    m_frame->resize(900, 650);
+    openTools(3);
+    const QList<QMdiSubWindow *> children = m_frame->mdiArea()->subWindowList(QMdiArea::CreationOrder);
+    children.at(1)->showMinimized();
+    children.at(0)->showMaximized();
+    QVERIFY(!children.at(2)->isMaximized());
+    // Closing the maximized window first must not maximize the others on their way out.
+    m_frame->close();
+    const SettingsFile file(iniPath());
+    QCOMPARE(file.read(u"Http_syn"_s, u"Maximize"_s), u"Yes"_s);
+    QCOMPARE(file.read(u"MailShell"_s, u"Maximize"_s), QString());
+    QCOMPARE(file.read(u"DialUpcall"_s, u"Maximize"_s), u"No"_s);
+    QVERIFY(!file.read(u"DialUpcall"_s, u"Width"_s).isEmpty());
 }
 
 void TestToolboxFrame::terminationSignalClosesFrame()
