@@ -67,13 +67,30 @@ QString storableValue(QString value)
     return limited(value, ValueLimit);
 }
 
-QString decoded(const QByteArray &bytes)
+QString decodedLine(QByteArrayView bytes)
 {
     QStringDecoder utf8(QStringDecoder::Utf8);
     QString text = utf8.decode(bytes);
     if (!utf8.hasError())
         return text;
-    return Windows1250::decode(bytes);
+    return Windows1250::decode(bytes.toByteArray());
+}
+
+// Line by line: a line added in Windows-1250 to a file of UTF-8 lines (or the
+// other way round) leaves the other lines' letters as they are, so the next
+// write does not turn them into different ones.
+QString decoded(const QByteArray &bytes)
+{
+    QString text;
+    text.reserve(bytes.size());
+    qsizetype start = 0;
+    while (start < bytes.size()) {
+        const qsizetype newline = bytes.indexOf('\n', start);
+        const qsizetype end = newline < 0 ? bytes.size() : newline + 1;
+        text += decodedLine(QByteArrayView(bytes).sliced(start, end - start));
+        start = end;
+    }
+    return text;
 }
 
 // The existing file whose name matches case-insensitively (the exact name first),

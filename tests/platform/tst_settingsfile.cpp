@@ -129,6 +129,10 @@ void TestSettingsFile::read_data()
     QTest::newRow("utf-8 byte-order mark") << QByteArray("\xef\xbb\xbf[A]\r\nk=1\r\n") << u"A"_s << u"k"_s << u"1"_s;
     QTest::newRow("windows-1250 letters")
         << QByteArray("[A]\r\nk=\xe8\xe6\x9e\x9a\xf0 \xc8\xc6\x8e\x8a\xd0\r\n") << u"A"_s << u"k"_s << u"čćžšđ ČĆŽŠĐ"_s;
+    QTest::newRow("utf-8 line beside a windows-1250 line")
+        << QByteArray("[A]\r\nu=\xc4\x8d\xc5\xbe\r\nk=\xe8\x9e\r\n") << u"A"_s << u"u"_s << u"čž"_s;
+    QTest::newRow("windows-1250 line beside a utf-8 line")
+        << QByteArray("[A]\r\nu=\xc4\x8d\xc5\xbe\r\nk=\xe8\x9e\r\n") << u"A"_s << u"k"_s << u"čž"_s;
     QTest::newRow("windows-1250 section") << QByteArray("[Gra\xf0"
                                                         "evina]\r\nk=\x8a"
                                                         "uma\r\n")
@@ -192,6 +196,9 @@ void TestSettingsFile::write_data()
                                  << QByteArray("[A]\r\nk=\r\n");
     QTest::newRow("line breaks cannot add keys")
         << QByteArray() << u"A"_s << u"k"_s << u"a\r\nb=c\n[X]"_s << QByteArray("[A]\r\nk=a  b=c [X]\r\n");
+    QTest::newRow("mixed lines each kept")
+        << QByteArray("[A]\r\nu=\xc4\x8d\r\nk=\xe8\r\n") << u"A"_s << u"j"_s << u"š"_s
+        << QByteArray("[A]\r\nu=\xc4\x8d\r\nk=\xc4\x8d\r\nj=\xc5\xa1\r\n");
     QTest::newRow("written as utf-8") << QByteArray("[A]\r\nk=\xe8\r\n") << u"A"_s << u"j"_s << u"Đ"_s
                                       << QByteArray("[A]\r\nk=\xc4\x8d\r\nj=\xc4\x90\r\n");
 }
