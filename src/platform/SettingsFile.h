@@ -11,10 +11,10 @@
 // Sections and keys match case-insensitively. A read gives the stored text,
 // empty for a missing key or file. A write replaces the first matching key's
 // value in place, or adds the key at the end of its section, or the section at
-// the end of the file, keeping every other line, comment and order. The file is
-// read as UTF-8 when its bytes are valid UTF-8, else as Windows-1250, and written
-// as UTF-8 with CRLF line ends, atomically (temporary file and rename), mode 0600
-// when new. Every access in the process is serialised by one lock.
+// the end of the file, keeping every other line, comment and order. Each line is
+// read as UTF-8 when its bytes are valid UTF-8, else as Windows-1250; the file is
+// written as UTF-8 with CRLF line ends, atomically (temporary file and rename),
+// mode 0600 when new. Every access in the process is serialised by one lock.
 class SettingsFile
 {
 public:
