@@ -196,9 +196,8 @@ void TestSettingsFile::write_data()
                                  << QByteArray("[A]\r\nk=\r\n");
     QTest::newRow("line breaks cannot add keys")
         << QByteArray() << u"A"_s << u"k"_s << u"a\r\nb=c\n[X]"_s << QByteArray("[A]\r\nk=a  b=c [X]\r\n");
-    QTest::newRow("mixed lines each kept")
-        << QByteArray("[A]\r\nu=\xc4\x8d\r\nk=\xe8\r\n") << u"A"_s << u"j"_s << u"š"_s
-        << QByteArray("[A]\r\nu=\xc4\x8d\r\nk=\xc4\x8d\r\nj=\xc5\xa1\r\n");
+    QTest::newRow("mixed lines each kept") << QByteArray("[A]\r\nu=\xc4\x8d\r\nk=\xe8\r\n") << u"A"_s << u"j"_s
+                                           << u"š"_s << QByteArray("[A]\r\nu=\xc4\x8d\r\nk=\xc4\x8d\r\nj=\xc5\xa1\r\n");
     QTest::newRow("written as utf-8") << QByteArray("[A]\r\nk=\xe8\r\n") << u"A"_s << u"j"_s << u"Đ"_s
                                       << QByteArray("[A]\r\nk=\xc4\x8d\r\nj=\xc4\x90\r\n");
 }
