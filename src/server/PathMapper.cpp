@@ -1,20 +1,29 @@
 #include "server/PathMapper.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStringList>
 
+#include <sys/stat.h>
+
 namespace {
 
-// The entry of directory whose name equals name ignoring case; an exact match wins.
-QString findEntry(const QString &directory, const QString &name)
+bool lookUp(const QString &path, struct stat &info)
 {
-    if (QFileInfo::exists(directory + name))
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
+}
+
+// The entry of directory whose name equals name ignoring case, with what lstat
+// says of it; an exact match wins. Empty when there is none.
+QString findEntry(const QString &directory, const QString &name, struct stat &info)
+{
+    if (lookUp(directory + name, info))
         return name;
     const QStringList entries
         = QDir(directory).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     for (const QString &entry : entries) {
-        if (entry.compare(name, Qt::CaseInsensitive) == 0)
+        if (entry.compare(name, Qt::CaseInsensitive) == 0 && lookUp(directory + entry, info))
             return entry;
     }
     return {};
@@ -68,47 +77,58 @@ PathMapper::Result PathMapper::map(const QByteArray &requestPath) const
     }
 
     // Walk down from the served directory, taking each name as it is on disk.
+    // One lstat a name tells both whether it is there and whether it is a link.
     QString local = m_root;
     bool found = true;
+    bool walked = false;
+    bool linked = false;
+    struct stat last
+    {
+    };
     for (qsizetype i = 0; i < names.size(); ++i) {
         const QString &name = names[i];
         if (name.isEmpty() || name == u".")
             continue;
-        const bool last = i == names.size() - 1;
+        walked = true;
         if (found) {
-            const QString entry = findEntry(local, name);
-            if (entry.isEmpty())
-                found = false;
-            local += entry.isEmpty() ? name : entry;
+            const QString entry = findEntry(local, name, last);
+            found = !entry.isEmpty();
+            local += found ? entry : name;
+            linked = linked || (found && S_ISLNK(last.st_mode));
         } else {
             local += name;
         }
-        if (!last)
+        if (i != names.size() - 1)
             local += u'/';
     }
     if (path.endsWith(u'/') && !local.endsWith(u'/'))
         local += u'/';
+    if (!walked)
+        found = lookUp(local, last);
 
-    // The deepest part that exists must stay inside, whatever links it passes.
-    // The walk stops at the served directory: when that does not exist, nothing
-    // below it does either, and the target is missing rather than refused.
-    QString existing = local;
-    while (existing.size() > m_root.size() && !QFileInfo::exists(existing)) {
-        const qsizetype slash = existing.lastIndexOf(u'/', existing.endsWith(u'/') ? -2 : -1);
-        existing = slash < 0 ? QString() : existing.left(slash + 1);
-    }
-    const QString canonical = QFileInfo(existing).canonicalFilePath();
-    if (!canonical.isEmpty() && !inside(canonical)) {
-        result.verdict = Verdict::Forbidden;
-        return result;
+    // Only a symbolic link on the way can lead outside: then the deepest part
+    // that exists must stay inside, whatever links it passes. The walk stops at
+    // the served directory: when that does not exist, nothing below it does
+    // either, and the target is missing rather than refused.
+    if (linked) {
+        QString existing = local;
+        while (existing.size() > m_root.size() && !QFileInfo::exists(existing)) {
+            const qsizetype slash = existing.lastIndexOf(u'/', existing.endsWith(u'/') ? -2 : -1);
+            existing = slash < 0 ? QString() : existing.left(slash + 1);
+        }
+        const QString canonical = QFileInfo(existing).canonicalFilePath();
+        if (!canonical.isEmpty() && !inside(canonical)) {
+            result.verdict = Verdict::Forbidden;
+            return result;
+        }
+        found = found && ::stat(QFile::encodeName(local).constData(), &last) == 0;
     }
     result.localPath = local;
-    const QFileInfo info(local);
-    if (!found || !info.exists())
+    if (!found)
         result.verdict = Verdict::Missing;
-    else if (info.isDir())
+    else if (S_ISDIR(last.st_mode))
         result.verdict = Verdict::Directory;
-    else if (info.isFile())
+    else if (S_ISREG(last.st_mode))
         result.verdict = Verdict::File;
     else
         result.verdict = Verdict::Forbidden; // a device, a socket or a fifo is never served

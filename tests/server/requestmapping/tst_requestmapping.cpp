@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 class TestRequestMapping : public QObject
 {
     Q_OBJECT
@@ -87,6 +89,13 @@ void TestRequestMapping::paths_data()
     QTest::newRow("link outside") << QByteArray("out/x") << forbidden << QString();
     QTest::newRow("link outside missing below") << QByteArray("out/nema/x") << forbidden << QString();
     QTest::newRow("link inside") << QByteArray("alias/readme.txt") << file << QStringLiteral("alias/ReadMe.TXT");
+    QTest::newRow("link inside named in capitals")
+        << QByteArray("ALIAS/readme.txt") << file << QStringLiteral("alias/ReadMe.TXT");
+    QTest::newRow("link to a file outside") << QByteArray("tajna.txt") << forbidden << QString();
+    QTest::newRow("link outside named in capitals") << QByteArray("OUT/x") << forbidden << QString();
+    QTest::newRow("dangling link") << QByteArray("nigdje") << missing << QStringLiteral("nigdje");
+    QTest::newRow("file taken for a directory") << QByteArray("same.txt/x") << missing << QStringLiteral("same.txt/x");
+    QTest::newRow("fifo") << QByteArray("cijev") << forbidden << QString();
     QTest::newRow("nul") << QByteArray("a%00b") << malformed << QString();
 }
 
@@ -106,6 +115,11 @@ void TestRequestMapping::paths()
     }
     QVERIFY(QFile::link(parent.filePath(QStringLiteral("outside")), root + QStringLiteral("out")));
     QVERIFY(QFile::link(root + QStringLiteral("Docs"), root + QStringLiteral("alias")));
+    QFile secret(parent.filePath(QStringLiteral("outside/tajna.txt")));
+    QVERIFY(secret.open(QIODevice::WriteOnly));
+    QVERIFY(QFile::link(parent.filePath(QStringLiteral("outside/tajna.txt")), root + QStringLiteral("tajna.txt")));
+    QVERIFY(QFile::link(parent.filePath(QStringLiteral("nema-ga")), root + QStringLiteral("nigdje")));
+    QCOMPARE(::mkfifo(QFile::encodeName(root + QStringLiteral("cijev")).constData(), 0600), 0);
 
     const PathMapper::Result result = PathMapper(root).map(request);
     QCOMPARE(int(result.verdict), verdict);
