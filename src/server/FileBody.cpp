@@ -29,7 +29,9 @@ bool FileBody::open(const QString &path)
     }
     m_size = info.st_size;
     m_left = m_size;
-    posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    // Read-ahead only pays for a file of several pieces.
+    if (m_size > PieceSize)
+        posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     return true;
 }
 
@@ -54,4 +56,14 @@ bool FileBody::nextPiece(QByteArray &piece)
     piece.resize(count);
     m_left -= count;
     return true;
+}
+
+ResponseBody::FileSpan FileBody::nextFileSpan()
+{
+    // A file of one piece is read and leaves together with the head in one call.
+    if (m_fd < 0 || m_size <= PieceSize)
+        return {};
+    const qint64 length = qMin<qint64>(PieceSize, m_left);
+    m_left -= length;
+    return { m_fd, length };
 }

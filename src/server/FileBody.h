@@ -4,7 +4,8 @@
 
 #include <QString>
 
-// A file sent in pieces of at most 10,240 bytes from one reused buffer.
+// A file sent in pieces of at most 10,240 bytes, each straight from the file
+// or through one reused buffer.
 class FileBody : public ResponseBody
 {
 public:
@@ -22,6 +23,7 @@ public:
 
     bool nextPiece(QByteArray &piece) override;
     bool countsAsSent() const override { return true; }
+    FileSpan nextFileSpan() override;
 
 private:
     int m_fd = -1;

@@ -1,15 +1,17 @@
 #include "server/HttpConnection.h"
 
 #include "server/ConnectionHost.h"
+#include "server/SocketPoller.h"
 
-#include <QSocketNotifier>
 #include <QTimer>
 
+#include <sys/sendfile.h>
 #include <sys/socket.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
 
 namespace {
 
@@ -20,15 +22,15 @@ bool wouldBlock(int error)
 
 } // namespace
 
-HttpConnection::HttpConnection(int socket, ConnectionHost *host, QObject *parent)
+HttpConnection::HttpConnection(int socket, ConnectionHost *host, SocketPoller &poller, QObject *parent)
     : QObject(parent)
     , m_socket(socket)
     , m_host(host)
-    , m_readNotifier(new QSocketNotifier(socket, QSocketNotifier::Read, this))
+    , m_poller(poller)
 {
     m_request.reserve(RequestLimit);
     touch();
-    connect(m_readNotifier, &QSocketNotifier::activated, this, &HttpConnection::onReadable);
+    m_poller.add(socket, [this](bool readable, bool writable) { onReady(readable, writable); });
 }
 
 HttpConnection::~HttpConnection()
@@ -40,22 +42,15 @@ void HttpConnection::closeSocket()
 {
     if (m_socket < 0)
         return;
-    m_readNotifier->setEnabled(false);
-    if (m_writeNotifier)
-        m_writeNotifier->setEnabled(false);
+    m_poller.remove(m_socket);
     ::close(m_socket);
     m_socket = -1;
     m_state = State::Closed;
 }
 
-void HttpConnection::enableWriteWatch(bool on)
+void HttpConnection::watch(bool read, bool write)
 {
-    if (on && !m_writeNotifier) {
-        m_writeNotifier = new QSocketNotifier(m_socket, QSocketNotifier::Write, this);
-        connect(m_writeNotifier, &QSocketNotifier::activated, this, &HttpConnection::sendMore);
-    }
-    if (m_writeNotifier)
-        m_writeNotifier->setEnabled(on);
+    m_poller.setInterest(m_socket, read, write);
 }
 
 bool HttpConnection::expire(Clock::time_point now, std::chrono::milliseconds limit)
@@ -69,6 +64,14 @@ bool HttpConnection::expire(Clock::time_point now, std::chrono::milliseconds lim
     closeSocket();
     m_host->connectionEnded(this);
     return true;
+}
+
+void HttpConnection::onReady(bool readable, bool writable)
+{
+    if (writable)
+        sendMore();
+    if (readable)
+        onReadable();
 }
 
 void HttpConnection::onReadable()
@@ -88,8 +91,10 @@ void HttpConnection::readRequest()
         const int error = errno;
         m_request.resize(had + qMax<ssize_t>(count, 0));
         if (count < 0) {
-            if (wouldBlock(error) || error == EINTR)
+            if (wouldBlock(error) || error == EINTR) {
+                watch(true, false);
                 return;
+            }
             m_host->socketError(error);
             closeSocket();
             m_host->connectionEnded(this);
@@ -119,7 +124,7 @@ void HttpConnection::startAnswer()
     const qsizetype lineFeed = m_request.indexOf('\n');
     if (end < 0 || (lineFeed >= 0 && lineFeed < end))
         end = lineFeed;
-    m_readNotifier->setEnabled(false);
+    watch(false, false);
     // Short of the limit without a line end, the client closed: its line ends there.
     const bool lineEnded = end >= 0 || m_request.size() < RequestLimit;
     m_response = m_host->answer(QByteArrayView(m_request).first(end < 0 ? m_request.size() : end), lineEnded);
@@ -135,40 +140,79 @@ void HttpConnection::nextPiece()
 {
     // With no delay the pieces follow one another while the socket takes them.
     while (m_state == State::Sending) {
-        if (!m_response.body || !m_response.body->nextPiece(m_piece)) {
-            if (m_headOffset < m_head.size()) {
-                m_piece.resize(0);
-                if (!writePending())
-                    return;
-            }
+        if (!takePiece()) {
+            if (m_headOffset < m_head.size() && !writePending())
+                return;
             finishAnswer();
             return;
         }
-        m_pieceOffset = 0;
         if (!writePending())
             return;
     }
 }
 
+bool HttpConnection::takePiece()
+{
+    if (!m_response.body || m_bodyEnded)
+        return false;
+    const ResponseBody::FileSpan span = m_response.body->nextFileSpan();
+    if (span.descriptor >= 0) {
+        m_spanFile = span.descriptor;
+        m_spanLeft = span.length;
+        m_pieceBytes = span.length;
+        return span.length > 0;
+    }
+    if (!m_response.body->nextPiece(m_piece))
+        return false;
+    m_pieceOffset = 0;
+    m_pieceBytes = m_piece.size();
+    return true;
+}
+
+// One call that sends what is pending: the head and a buffered piece together,
+// or a span of the file. The bytes taken, or -1 with errno set.
+ssize_t HttpConnection::sendPending()
+{
+    if (m_headOffset >= m_head.size() && m_pieceOffset >= m_piece.size()) {
+        const ssize_t sent = ::sendfile(m_socket, m_spanFile, nullptr, size_t(m_spanLeft));
+        if (sent >= 0 || (errno != EINVAL && errno != ENOSYS))
+            return sent;
+        // A file system that cannot hand its data to a socket: read the span instead.
+        m_piece.resize(m_spanLeft);
+        const ssize_t count = ::read(m_spanFile, m_piece.data(), size_t(m_spanLeft));
+        m_piece.resize(qMax<ssize_t>(count, 0));
+        m_pieceOffset = 0;
+        m_spanLeft = 0;
+        if (count <= 0) {
+            m_bodyEnded = true;
+            m_pieceBytes = 0;
+        }
+        return 0;
+    }
+    iovec parts[2];
+    int count = 0;
+    if (m_headOffset < m_head.size())
+        parts[count++] = { m_head.data() + m_headOffset, size_t(m_head.size() - m_headOffset) };
+    if (m_pieceOffset < m_piece.size())
+        parts[count++] = { m_piece.data() + m_pieceOffset, size_t(m_piece.size() - m_pieceOffset) };
+    msghdr message {};
+    message.msg_iov = parts;
+    message.msg_iovlen = size_t(count);
+    // The head waits for the file's bytes that follow, to leave in the same packets.
+    return ::sendmsg(m_socket, &message, MSG_NOSIGNAL | (m_spanLeft > 0 ? MSG_MORE : 0));
+}
+
 bool HttpConnection::writePending()
 {
-    while (m_headOffset < m_head.size() || m_pieceOffset < m_piece.size()) {
-        iovec parts[2];
-        int count = 0;
-        if (m_headOffset < m_head.size())
-            parts[count++] = { m_head.data() + m_headOffset, size_t(m_head.size() - m_headOffset) };
-        if (m_pieceOffset < m_piece.size())
-            parts[count++] = { m_piece.data() + m_pieceOffset, size_t(m_piece.size() - m_pieceOffset) };
-        msghdr message {};
-        message.msg_iov = parts;
-        message.msg_iovlen = size_t(count);
-        const ssize_t written = ::sendmsg(m_socket, &message, MSG_NOSIGNAL);
+    while (m_headOffset < m_head.size() || m_pieceOffset < m_piece.size() || m_spanLeft > 0) {
+        const bool fromFile = m_headOffset >= m_head.size() && m_pieceOffset >= m_piece.size();
+        const ssize_t written = sendPending();
         if (written < 0) {
             const int error = errno;
             if (error == EINTR)
                 continue;
             if (wouldBlock(error)) {
-                enableWriteWatch(true);
+                watch(false, true);
                 return false;
             }
             m_host->socketError(error);
@@ -176,21 +220,32 @@ bool HttpConnection::writePending()
             m_host->connectionEnded(this);
             return false;
         }
+        if (fromFile && written == 0 && m_spanLeft > 0) {
+            // The file has shrunk since it was opened: the answer ends short here.
+            m_pieceBytes -= m_spanLeft;
+            m_spanLeft = 0;
+            m_bodyEnded = true;
+            break;
+        }
         touch();
+        if (fromFile) {
+            m_spanLeft -= written;
+            continue;
+        }
         qsizetype left = written;
         const qsizetype fromHead = qMin(left, m_head.size() - m_headOffset);
         m_headOffset += fromHead;
         left -= fromHead;
         m_pieceOffset += left;
     }
-    enableWriteWatch(false);
-    if (m_piece.isEmpty())
-        return true;
-    const qsizetype bytes = m_piece.size();
-    m_bodyBytes += bytes;
-    m_host->pieceSent(bytes, m_response.body->countsAsSent());
+    watch(false, false);
+    const qint64 bytes = std::exchange(m_pieceBytes, 0);
     m_piece.resize(0);
     m_pieceOffset = 0;
+    if (bytes == 0)
+        return true;
+    m_bodyBytes += bytes;
+    m_host->pieceSent(bytes, m_response.body->countsAsSent());
     const int delay = m_host->sendDelay();
     if (delay > 0) {
         m_state = State::Pausing;
@@ -222,7 +277,6 @@ void HttpConnection::finishAnswer()
     // first line can never turn our close into a reset that loses the answer.
     ::shutdown(m_socket, SHUT_WR);
     m_state = State::Lingering;
-    m_readNotifier->setEnabled(true);
     drain();
 }
 
@@ -235,8 +289,10 @@ void HttpConnection::drain()
             touch();
             continue;
         }
-        if (count < 0 && (wouldBlock(errno) || errno == EINTR))
+        if (count < 0 && (wouldBlock(errno) || errno == EINTR)) {
+            watch(true, false);
             return;
+        }
         break;
     }
     closeSocket();

@@ -15,4 +15,16 @@ public:
     // True when the body counts toward the bytes-sent counter (files do,
     // generated pages do not).
     virtual bool countsAsSent() const { return false; }
+
+    // A body read from a file hands its pieces out as spans of the file, which
+    // the socket takes straight from it, without a copy through the program:
+    // the descriptor (its offset is where the span starts) and the span's
+    // length, 0 at the end. A descriptor of -1: the body gives its bytes
+    // through nextPiece() instead.
+    struct FileSpan
+    {
+        int descriptor = -1;
+        qint64 length = 0;
+    };
+    virtual FileSpan nextFileSpan() { return {}; }
 };

@@ -2,6 +2,7 @@
 
 #include "platform/SocketErrors.h"
 #include "server/HttpConnection.h"
+#include "server/SocketPoller.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -15,6 +16,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <csignal>
 
 namespace {
 
@@ -33,6 +35,7 @@ constexpr int InvalidArgument = 10022; // what Windows Sockets says of listening
 constexpr int DefaultPort = 80;
 constexpr int MaxDelay = 2000;
 constexpr auto AcceptPause = std::chrono::milliseconds(100);
+constexpr int AcceptBatch = 64;
 
 // The first line of a request as the log shows it: no control bytes.
 QString printable(QByteArrayView line)
@@ -55,6 +58,7 @@ int validPort(int port)
 ServerEngine::ServerEngine(const SettingsFile &settings)
     : m_file(settings)
     , m_settings(SettingKeys::server(), { { QStringLiteral("WShttpPath"), defaultDirectory() } })
+    , m_poller(new SocketPoller(this))
     , m_sweepTimer(new QTimer(this))
     , m_refreshTimer(new QTimer(this))
 {
@@ -68,6 +72,7 @@ ServerEngine::~ServerEngine()
 {
     closeListener();
     qDeleteAll(m_connections.keys());
+    deleteEnded();
 }
 
 QString ServerEngine::defaultDirectory()
@@ -85,6 +90,9 @@ QString ServerEngine::effectiveDirectory(const QString &typed)
 
 void ServerEngine::onStart()
 {
+    // A file goes out with sendfile(), which has no MSG_NOSIGNAL: a client that
+    // hangs up mid-answer must give an error to log, not end the program.
+    ::signal(SIGPIPE, SIG_IGN);
     m_settings.load(m_file);
     m_directory = m_settings.text("WShttpPath");
     m_defaultPage = m_settings.text("WShttpStr");
@@ -179,7 +187,9 @@ void ServerEngine::closeListener()
 
 void ServerEngine::acceptClients()
 {
-    for (;;) {
+    // A batch at a time: under a stream of new clients the loop must come round
+    // to the open connections and to its own posted work.
+    for (int accepted = 0; accepted < AcceptBatch; ++accepted) {
         const int client = ::accept4(m_listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (client < 0) {
             const int error = errno;
@@ -196,7 +206,7 @@ void ServerEngine::acceptClients()
             }
             return;
         }
-        auto *connection = new HttpConnection(client, this, this);
+        auto *connection = new HttpConnection(client, this, *m_poller, this);
         m_connections.insert(connection, true);
         connection->begin();
     }
@@ -212,8 +222,18 @@ void ServerEngine::sweep()
 
 void ServerEngine::connectionEnded(HttpConnection *connection)
 {
-    if (m_connections.remove(connection))
-        connection->deleteLater();
+    if (!m_connections.remove(connection))
+        return;
+    // Ended connections go together once the event at hand is done: one posted
+    // event for a whole busy moment rather than one per client.
+    if (m_ended.isEmpty())
+        QMetaObject::invokeMethod(this, &ServerEngine::deleteEnded, Qt::QueuedConnection);
+    m_ended.append(connection);
+}
+
+void ServerEngine::deleteEnded()
+{
+    qDeleteAll(std::exchange(m_ended, {}));
 }
 
 void ServerEngine::rebuildHandler()

@@ -18,6 +18,7 @@
 
 class HttpConnection;
 class QSocketNotifier;
+class SocketPoller;
 class QTimer;
 
 // The HTTP server tool's engine: the listening socket with its logged steps,
@@ -81,6 +82,7 @@ private:
     void closeListener();
     void acceptClients();
     void sweep();
+    void deleteEnded();
     void rebuildHandler();
     void log(const QString &status);
     void logWithoutLimit(const QString &status);
@@ -105,7 +107,9 @@ private:
     bool m_bound = false;
     bool m_listening = false;
     QSocketNotifier *m_acceptNotifier = nullptr;
+    SocketPoller *m_poller;
     QHash<HttpConnection *, bool> m_connections;
+    QList<HttpConnection *> m_ended;
     QTimer *m_sweepTimer;
     QTimer *m_refreshTimer;
     std::chrono::milliseconds m_idleTimeout = std::chrono::seconds(20);

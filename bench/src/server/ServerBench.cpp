@@ -170,6 +170,11 @@ int runBenchmark(const QString &self)
         ratio = qMin(ratio, requestRatio);
     }
     const Figures crowd = runWrk(QStringLiteral("http://127.0.0.1:%1/file1m.bin").arg(ourPort), 200, 3);
+    if (ours.state() != QProcess::Running) {
+        std::printf("our server ended during the run (exit %d): %s\n", ours.exitCode(),
+            ours.readAllStandardError().constData());
+        return 1;
+    }
     std::printf("200 concurrent connections, 1 MB file: torvex %.0f req/s, peak RSS %lld kB\n", crowd.requests,
         peakKilobytes(ours.processId()));
     ours.kill();

@@ -83,6 +83,7 @@ private slots:
     void delayPacesOneConnectionOnly();
     void manyClientsAtOnce();
     void stalledClientsAreDropped();
+    void clientGoneMidAnswer();
     void portInUseLogsEveryStep();
     void portChangeReopensListener();
     void logEmptiesAtTwoHundredRows();
@@ -497,6 +498,42 @@ void TestServerEngine::stalledClientsAreDropped()
     QTRY_COMPARE_WITH_TIMEOUT(server.statuses().count(QStringLiteral("WSAETIMEDOUT")), 2, 5000);
     QTRY_VERIFY(silent.state() == QAbstractSocket::UnconnectedState || silent.waitForDisconnected(100));
     ::close(stuck);
+    const ClientRun after = curl(server.url(QStringLiteral("/small.txt")));
+    QCOMPARE(bodyOf(after.output), QByteArray("malo"));
+}
+
+// A client that resets its connection while a large file is on its way: the
+// error is logged, and the program (here the test) goes on serving.
+void TestServerEngine::clientGoneMidAnswer()
+{
+    RunningServer server;
+    server.addFile(QStringLiteral("huge.bin"), pattern(16 << 20));
+    server.addFile(QStringLiteral("small.txt"), "malo");
+    for (int round = 0; round < 10; ++round) {
+        const int client = ::socket(AF_INET, SOCK_STREAM, 0);
+        QVERIFY(client >= 0);
+        sockaddr_in address {};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(quint16(server.port()));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        QCOMPARE(::connect(client, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+        const QByteArray ask = request("/huge.bin");
+        QCOMPARE(::send(client, ask.constData(), size_t(ask.size()), 0), ssize_t(ask.size()));
+        char buffer[65536];
+        QVERIFY(::recv(client, buffer, sizeof buffer, MSG_WAITALL) > 0);
+        // Every other client hangs up at once, the rest after reading what has come.
+        if (round % 2 == 0) {
+            const linger reset { 1, 0 };
+            setsockopt(client, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+        } else {
+            while (::recv(client, buffer, sizeof buffer, MSG_DONTWAIT) > 0) { }
+        }
+        ::close(client);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(server.statuses().count(QStringLiteral("WSAECONNRESET"))
+                + server.statuses().count(QStringLiteral("WSAESHUTDOWN"))
+            >= 10,
+        5000);
     const ClientRun after = curl(server.url(QStringLiteral("/small.txt")));
     QCOMPARE(bodyOf(after.output), QByteArray("malo"));
 }
