@@ -2,6 +2,7 @@
 
 #include "crawler/InternetStatusText.h"
 #include "crawler/LinkResolver.h"
+#include "platform/InstanceRegistry.h"
 #include "platform/InternetErrorNames.h"
 #include "platform/SettingKeys.h"
 #include "platform/inet/AsyncResult.h"
@@ -29,7 +30,6 @@ constexpr qsizetype ReadSize = 64 * 1024;
 // The events of one fetch the log keeps (the latest ones).
 constexpr qsizetype EventRows = 64;
 constexpr auto TickInterval = std::chrono::seconds(1);
-constexpr auto WorkerPollInterval = std::chrono::milliseconds(50);
 
 // The platform's numbering of local file failures (path not found, access
 // denied, disk full, name too long; a write fault otherwise).
@@ -105,14 +105,16 @@ void CrawlerEngine::onStart()
     m_refresh->setSingleShot(true);
     m_refresh->setInterval(m_refreshInterval);
     connect(m_refresh, &QTimer::timeout, this, &CrawlerEngine::flush);
-    m_workerPoll = new QTimer(this);
-    m_workerPoll->setInterval(WorkerPollInterval);
-    connect(m_workerPoll, &QTimer::timeout, this, [this] {
-        if (!m_busy && m_crawling && !workersBusy()) {
-            m_workerPoll->stop();
-            crawlStep();
-        }
-    });
+    // Queued: a worker may end on this very thread, inside a step.
+    connect(
+        InstanceRegistry::notifier(), &InstanceRegistry::Notifier::released, this,
+        [this] {
+            if (m_waitingForWorkers && !m_busy && m_crawling && !workersBusy()) {
+                m_waitingForWorkers = false;
+                crawlStep();
+            }
+        },
+        Qt::QueuedConnection);
     emit fieldsLoaded(m_fields);
     markDirty();
 }
@@ -158,6 +160,7 @@ void CrawlerEngine::startCrawl()
     m_changedFiles.clear();
     m_firstPage = 0;
     m_crawling = true;
+    m_waitingForWorkers = false;
     m_state = WaitingForHandle;
     m_collector.setSite(LocalNaming::directoryUrl(address));
     m_collector.setOverwrite(m_fields.overwrite);
@@ -384,7 +387,7 @@ void CrawlerEngine::crawlStep()
         if (workersBusy()) {
             // The crawl ends once the workers it started have written their files.
             m_busy = false;
-            m_workerPoll->start();
+            m_waitingForWorkers = true;
             return;
         }
         endCrawl();
@@ -458,8 +461,7 @@ void CrawlerEngine::dropConnection()
     // The crawl stops first, so the end of the current fetch takes no next step;
     // the fetch itself ends as "Prekid" ends it, keeping what arrived.
     m_crawling = false;
-    if (m_workerPoll)
-        m_workerPoll->stop();
+    m_waitingForWorkers = false;
     endFetch();
     m_busy = false;
     m_state = WaitingForHandle;

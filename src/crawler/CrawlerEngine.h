@@ -184,7 +184,7 @@ private:
     std::chrono::milliseconds m_refreshInterval { 100 };
     QTimer *m_tick = nullptr;
     QTimer *m_refresh = nullptr;
-    QTimer *m_workerPoll = nullptr;
+    bool m_waitingForWorkers = false; // the queue is done, the workers not yet
     bool m_filesReset = true;
     QSet<int> m_changedFiles;
     int m_shownFiles = 0;

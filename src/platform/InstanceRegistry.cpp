@@ -30,12 +30,23 @@ bool InstanceRegistry::tryClaim(const QString &procedureName)
 
 void InstanceRegistry::release(const QString &procedureName)
 {
-    QMutexLocker lock(&marks().mutex);
-    marks().held.remove(procedureName);
+    bool held = false;
+    {
+        QMutexLocker lock(&marks().mutex);
+        held = marks().held.remove(procedureName);
+    }
+    if (held)
+        emit notifier()->released(procedureName);
 }
 
 bool InstanceRegistry::isClaimed(const QString &procedureName)
 {
     QMutexLocker lock(&marks().mutex);
     return marks().held.contains(procedureName);
+}
+
+InstanceRegistry::Notifier *InstanceRegistry::notifier()
+{
+    static Notifier instance;
+    return &instance;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
 
 // Process-wide marks of the tools that allow one window at a time (the Crawler,
@@ -11,5 +12,17 @@ namespace InstanceRegistry {
 bool tryClaim(const QString &procedureName);
 void release(const QString &procedureName);
 bool isClaimed(const QString &procedureName);
+
+// Tells of every released mark, on the thread that released it: a tool that
+// waits for another to end (the Crawler for its workers) connects with a
+// queued connection.
+class Notifier : public QObject
+{
+    Q_OBJECT
+
+signals:
+    void released(const QString &procedureName);
+};
+Notifier *notifier();
 
 } // namespace InstanceRegistry

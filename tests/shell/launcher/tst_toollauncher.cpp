@@ -146,10 +146,18 @@ void TestToolLauncher::markIsReleasedAfterEngineStopped()
     QTRY_COMPARE(m_log->started.load(), 1);
     // When the window is gone the engine has stopped and the mark is free again.
     bool releasedAfterStop = false;
-    connect(m_launcher.get(), &ToolLauncher::windowClosed, this,
+    // The connection ends with this function, whose variable it writes.
+    QObject scope;
+    connect(m_launcher.get(), &ToolLauncher::windowClosed, &scope,
         [&] { releasedAfterStop = m_log->stopped.load() == 1 && !InstanceRegistry::isClaimed(u"Itst"_s); });
+    // Whoever waits for the tool to end hears of it once.
+    QSignalSpy released(InstanceRegistry::notifier(), &InstanceRegistry::Notifier::released);
     subWindowOf(m_launcher->openWindows().at(0))->close();
     QVERIFY(releasedAfterStop);
+    QCOMPARE(released.size(), 1);
+    QCOMPARE(released.first().first().toString(), u"Itst"_s);
+    InstanceRegistry::release(u"Itst"_s);
+    QCOMPARE(released.size(), 1);
     m_launcher->launch(tool, {}, false);
     QCOMPARE(m_launcher->openWindows().size(), 1);
     QCOMPARE(m_log->created.load(), 2);
