@@ -19,6 +19,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <functional>
 
 namespace {
 
@@ -99,13 +100,26 @@ struct Result
     bool ok = false;
 };
 
-Result measure(int pages, int pictures)
+// The faster of several runs, each into a fresh mirror: one run of a small site
+// lasts a fraction of a second, where the machine's other work shows.
+Run bestOf(int rounds, const std::function<Run(const QTemporaryDir &)> &crawl)
+{
+    Run best;
+    for (int round = 0; round < rounds; ++round) {
+        const QTemporaryDir mirror(scratch());
+        Run run = crawl(mirror);
+        if (round == 0 || !run.ok || (best.ok && run.seconds < best.seconds && run.files == best.files))
+            best = std::move(run);
+        if (!best.ok)
+            break;
+    }
+    return best;
+}
+
+Result measure(int pages, int pictures, int rounds)
 {
     Result result;
     QTemporaryDir served(scratch());
-    // Both mirrors stay until both crawls are done: neither pays for the other's removal.
-    QTemporaryDir oursMirror(scratch());
-    QTemporaryDir wgetMirror(scratch());
     const QStringList files = SiteGenerator::writeBulkSite(served.path(), pages, pictures);
     LighttpdPeer peer;
     if (files.isEmpty() || !peer.start(served.path())) {
@@ -118,10 +132,11 @@ Result measure(int pages, int pictures)
     for (const QString &file : files)
         expected.insert(host + file);
 
-    const Run wget = crawlWget(url, wgetMirror);
-    const Run ours = crawlOurs(url, oursMirror);
+    const Run wget = bestOf(rounds, [&](const QTemporaryDir &mirror) { return crawlWget(url, mirror); });
+    const Run ours = bestOf(rounds, [&](const QTemporaryDir &mirror) { return crawlOurs(url, mirror); });
     const bool same = ours.files == wget.files && ours.files == expected;
-    std::printf("site: %d pages, %d pictures (%lld files)\n", pages, pictures, qlonglong(files.size()));
+    std::printf("site: %d pages, %d pictures (%lld files), best of %d runs\n", pages, pictures, qlonglong(files.size()),
+        rounds);
     std::printf("  torvex: %lld files in %.3f s, %.1f pages/s, %.3f ms per page%s\n", qlonglong(ours.files.size()),
         ours.seconds, ours.files.size() / ours.seconds, 1000 * ours.seconds / files.size(),
         ours.ok ? "" : " (crawl reported errors)");
@@ -148,8 +163,8 @@ Result measure(int pages, int pictures)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const Result small = measure(500, 100);
-    const Result large = measure(5000, 1000);
+    const Result small = measure(500, 100, 5);
+    const Result large = measure(5000, 1000, 3);
     std::printf("ratio at 5000 pages: %.2f\n", large.ours / large.wget);
     std::printf("time per page: torvex %.3f ms at 500, %.3f ms at 5000 (x%.2f); wget %.3f ms, %.3f ms (x%.2f)\n",
         small.oursPerPage, large.oursPerPage, large.oursPerPage / small.oursPerPage, small.wgetPerPage,
