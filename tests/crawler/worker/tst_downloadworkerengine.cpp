@@ -1,5 +1,6 @@
 #include "common/FaultServerPeer.h"
 #include "common/LighttpdPeer.h"
+#include "common/TestBytes.h"
 #include "common/TinyproxyPeer.h"
 #include "crawler/DownloadWorkerEngine.h"
 
@@ -15,14 +16,6 @@
 using namespace std::chrono_literals;
 
 namespace {
-
-QByteArray bodyOf(qsizetype size)
-{
-    QByteArray pattern(256, Qt::Uninitialized);
-    for (int i = 0; i < 256; ++i)
-        pattern[i] = char(i);
-    return pattern.repeated(size / 256 + 1).left(size);
-}
 
 QByteArray contents(const QString &path)
 {
@@ -46,10 +39,10 @@ struct Run
         options.preview = preview;
         options.previewHold = 100ms;
         engine = std::make_unique<DownloadWorkerEngine>(0, job, options);
-        QObject::connect(engine.get(), &DownloadWorkerEngine::titleChanged,
-                         [this](const QString &title) { titles << title; });
-        QObject::connect(engine.get(), &DownloadWorkerEngine::statusChanged,
-                         [this](const QString &text) { statuses << text; });
+        QObject::connect(
+            engine.get(), &DownloadWorkerEngine::titleChanged, [this](const QString &title) { titles << title; });
+        QObject::connect(
+            engine.get(), &DownloadWorkerEngine::statusChanged, [this](const QString &text) { statuses << text; });
         closed = std::make_unique<QSignalSpy>(engine.get(), &ToolEngine::closeRequested);
         engine->start();
     }
@@ -72,10 +65,10 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_root.isValid() && m_out.isValid());
-        for (qsizetype size : {0, 1, 4096, 4097, 5 * 1024 * 1024}) {
+        for (qsizetype size : { 0, 1, 4096, 4097, 5 * 1024 * 1024 }) {
             QFile file(m_root.filePath(QStringLiteral("f%1.bin").arg(size)));
             QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(bodyOf(size));
+            file.write(testBytes(size));
         }
         QVERIFY2(m_http.start(m_root.path()), qPrintable(m_http.errorText()));
         QVERIFY2(m_faults.start(), qPrintable(m_faults.errorText()));
@@ -89,9 +82,9 @@ private slots:
         const QString url35 = url34 + u'x';
         QCOMPARE(DownloadWorkerEngine::titleFor(url35, 1), QStringLiteral("... ") + url35);
         QCOMPARE(DownloadWorkerEngine::titleFor(url35 + QStringLiteral("   "), 3),
-                 QStringLiteral("... ") + url35 + QStringLiteral(" #3"));
+            QStringLiteral("... ") + url35 + QStringLiteral(" #3"));
         QCOMPARE(DownloadWorkerEngine::titleFor(QStringLiteral("x") + url35, 2),
-                 QStringLiteral("... ") + url35 + QStringLiteral(" #2"));
+            QStringLiteral("... ") + url35 + QStringLiteral(" #2"));
         QCOMPARE(DownloadWorkerEngine::agentName(0, 4711), QStringLiteral("HTTP_A4711"));
         QCOMPARE(DownloadWorkerEngine::agentName(3, 1), QStringLiteral("HTTP_D1"));
     }
@@ -99,16 +92,16 @@ private slots:
     void bodiesArriveByteForByte_data()
     {
         QTest::addColumn<qsizetype>("size");
-        for (qsizetype size : {1, 4096, 4097, 5 * 1024 * 1024})
+        for (qsizetype size : { 1, 4096, 4097, 5 * 1024 * 1024 })
             QTest::addRow("%lld bytes", qlonglong(size)) << size;
     }
     void bodiesArriveByteForByte()
     {
         QFETCH(qsizetype, size);
         const QString path = target(QStringLiteral("body%1.bin").arg(size));
-        Run run({m_http.baseUrl() + QStringLiteral("f%1.bin").arg(size), path, {}});
+        Run run({ m_http.baseUrl() + QStringLiteral("f%1.bin").arg(size), path, {} });
         QTRY_COMPARE_WITH_TIMEOUT(run.closed->size(), 1, 20000);
-        QVERIFY(contents(path) == bodyOf(size));
+        QVERIFY(contents(path) == testBytes(size));
         QCOMPARE(run.engine->attemptsMade(), 1);
         QCOMPARE(run.engine->total(), size);
         QCOMPARE(run.titles.size(), 1);
@@ -119,8 +112,8 @@ private slots:
     {
         DownloadWorkerOptions options;
         options.tick = 50ms;
-        DownloadWorkerEngine engine(2, {m_http.baseUrl() + QStringLiteral("f1.bin?agent"), target(u"agent.bin"_qs), {}},
-                                    options);
+        DownloadWorkerEngine engine(
+            2, { m_http.baseUrl() + QStringLiteral("f1.bin?agent"), target(u"agent.bin"_qs), {} }, options);
         QSignalSpy closed(&engine, &ToolEngine::closeRequested);
         engine.start();
         QTRY_COMPARE_WITH_TIMEOUT(closed.size(), 1, 20000);
@@ -135,7 +128,7 @@ private slots:
     void anEmptyBodyLeavesAnEmptyFile()
     {
         const QString path = target(QStringLiteral("empty.bin"));
-        Run run({m_http.baseUrl() + QStringLiteral("f0.bin"), path, {}});
+        Run run({ m_http.baseUrl() + QStringLiteral("f0.bin"), path, {} });
         QTRY_COMPARE_WITH_TIMEOUT(run.closed->size(), 1, 20000);
         QVERIFY(QFileInfo::exists(path));
         QCOMPARE(contents(path), QByteArray());
@@ -145,12 +138,12 @@ private slots:
     // The texts of a normal fetch come in the order of the transfer.
     void statusTextsFollowTheTransfer()
     {
-        Run run({m_http.baseUrl() + QStringLiteral("f4097.bin"), target(QStringLiteral("texts.bin")), {}});
+        Run run({ m_http.baseUrl() + QStringLiteral("f4097.bin"), target(QStringLiteral("texts.bin")), {} });
         QTRY_COMPARE_WITH_TIMEOUT(run.closed->size(), 1, 20000);
         qsizetype last = -1;
-        for (const char *text : {"Veza kreirana.", "Spajam se na Server ...", "Spojen na Server.",
-                                 "Šaljem zahtjev ...", "Zahtjev poslan.", "Primam odgovor ...", "Odgovor primljen.",
-                                 "Zahtjev izvršen."}) {
+        for (const char *text :
+            { "Veza kreirana.", "Spajam se na Server ...", "Spojen na Server.", "Šaljem zahtjev ...", "Zahtjev poslan.",
+                "Primam odgovor ...", "Odgovor primljen.", "Zahtjev izvršen." }) {
             const qsizetype at = run.statuses.indexOf(QString::fromUtf8(text), last + 1);
             QVERIFY2(at > last, text);
             last = at;
@@ -160,9 +153,9 @@ private slots:
     void aBodyCutShortKeepsItsDataAndIsNotRetried()
     {
         const QString path = target(QStringLiteral("cut.bin"));
-        Run run({m_faults.url(QStringLiteral("/truncate/10240/20480")), path, {}});
+        Run run({ m_faults.url(QStringLiteral("/truncate/10240/20480")), path, {} });
         QTRY_COMPARE_WITH_TIMEOUT(run.closed->size(), 1, 20000);
-        QVERIFY(contents(path) == bodyOf(10240));
+        QVERIFY(contents(path) == testBytes(10240));
         QCOMPARE(run.engine->attemptsMade(), 1);
         QCOMPARE(run.statuses.last(), QStringLiteral("Error: 12030"));
         QCOMPARE(run.titles.size(), 1);
@@ -171,10 +164,10 @@ private slots:
     void aSilentServerIsTriedFourTimes()
     {
         const int before = m_faults.requestCount(QStringLiteral("silent"));
-        Run run({m_faults.url(QStringLiteral("/silent")), target(QStringLiteral("silent.bin")), {}}, 300ms);
+        Run run({ m_faults.url(QStringLiteral("/silent")), target(QStringLiteral("silent.bin")), {} }, 300ms);
         QTRY_COMPARE_WITH_TIMEOUT(run.closed->size(), 1, 20000);
         const QString first = DownloadWorkerEngine::titleFor(m_faults.url(QStringLiteral("/silent")), 1);
-        QCOMPARE(run.titles, QStringList({first, first + u" #2"_qs, first + u" #3"_qs, first + u" #4"_qs}));
+        QCOMPARE(run.titles, QStringList({ first, first + u" #2"_qs, first + u" #3"_qs, first + u" #4"_qs }));
         QCOMPARE(run.engine->attemptsMade(), 4);
         QCOMPARE(m_faults.requestCount(QStringLiteral("silent")) - before, 4);
         QCOMPARE(run.statuses.last(), QStringLiteral("Error: 12002"));
@@ -183,7 +176,7 @@ private slots:
     void abortBeforeDataStartsTheNextAttempt()
     {
         const int before = m_faults.requestCount(QStringLiteral("silent"));
-        Run run({m_faults.url(QStringLiteral("/silent")), target(QStringLiteral("abort.bin")), {}});
+        Run run({ m_faults.url(QStringLiteral("/silent")), target(QStringLiteral("abort.bin")), {} });
         for (int attempt = 1; attempt <= 4; ++attempt) {
             // The attempt's request has reached the server, which sends nothing.
             QTRY_COMPARE(m_faults.requestCount(QStringLiteral("silent")) - before, attempt);
@@ -192,8 +185,9 @@ private slots:
             run.engine->abort();
             QCOMPARE(run.engine->attemptsMade(), attempt);
         }
-        QCOMPARE(run.titles.mid(1), QStringList({run.titles.first() + u" #2"_qs, run.titles.first() + u" #3"_qs,
-                                                 run.titles.first() + u" #4"_qs}));
+        QCOMPARE(run.titles.mid(1),
+            QStringList(
+                { run.titles.first() + u" #2"_qs, run.titles.first() + u" #3"_qs, run.titles.first() + u" #4"_qs }));
         QTRY_COMPARE(run.closed->size(), 1);
         QTest::qWait(200);
         QCOMPARE(m_faults.requestCount(QStringLiteral("silent")) - before, 4);
@@ -204,7 +198,7 @@ private slots:
     void aPrekidBetweenAttemptsIsIgnored()
     {
         const int before = m_faults.requestCount(QStringLiteral("silent"));
-        Run run({m_faults.url(QStringLiteral("/silent")), target(QStringLiteral("double.bin")), {}});
+        Run run({ m_faults.url(QStringLiteral("/silent")), target(QStringLiteral("double.bin")), {} });
         QTRY_VERIFY(run.statuses.contains(QStringLiteral("Šaljem zahtjev ...")));
         run.engine->abort();
         run.engine->abort();
@@ -219,9 +213,9 @@ private slots:
     void theReadLimitEndsAStalledRead()
     {
         const QString path = target(QStringLiteral("stalled.bin"));
-        Run run({m_faults.url(QStringLiteral("/stallafter/3000")), path, {}}, 400ms);
+        Run run({ m_faults.url(QStringLiteral("/stallafter/3000")), path, {} }, 400ms);
         QTRY_COMPARE_WITH_TIMEOUT(run.closed->size(), 1, 10000);
-        QVERIFY(contents(path) == bodyOf(3000));
+        QVERIFY(contents(path) == testBytes(3000));
         QCOMPARE(run.engine->attemptsMade(), 1);
     }
 
@@ -242,7 +236,7 @@ private slots:
         QFETCH(QString, url);
         QFETCH(QString, path);
         QFETCH(QString, status);
-        Run run({url, path, {}});
+        Run run({ url, path, {} });
         QTRY_COMPARE_WITH_TIMEOUT(run.closed->size(), 1, 20000);
         QCOMPARE(run.statuses.last(), status);
         QCOMPARE(run.engine->attemptsMade(), 4);
@@ -254,16 +248,16 @@ private slots:
         TinyproxyPeer proxy;
         QVERIFY2(proxy.start(), qPrintable(proxy.errorText()));
         const QString path = target(QStringLiteral("proxied.bin"));
-        Run run({m_http.baseUrl() + QStringLiteral("f4097.bin"), path, proxy.address()});
+        Run run({ m_http.baseUrl() + QStringLiteral("f4097.bin"), path, proxy.address() });
         QTRY_COMPARE_WITH_TIMEOUT(run.closed->size(), 1, 20000);
-        QVERIFY(contents(path) == bodyOf(4097));
+        QVERIFY(contents(path) == testBytes(4097));
         QTRY_VERIFY(proxy.log().contains(QStringLiteral("f4097.bin")));
     }
 
     void thePreviewIsOfferedOnceComplete()
     {
         const QString path = target(QStringLiteral("preview.bin"));
-        Run run({m_http.baseUrl() + QStringLiteral("f4096.bin"), path, {}}, 5s, true);
+        Run run({ m_http.baseUrl() + QStringLiteral("f4096.bin"), path, {} }, 5s, true);
         QSignalSpy picture(run.engine.get(), &DownloadWorkerEngine::pictureReady);
         QTRY_COMPARE_WITH_TIMEOUT(run.closed->size(), 1, 20000);
         QCOMPARE(picture.size(), 1);

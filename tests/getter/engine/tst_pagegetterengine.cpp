@@ -1,5 +1,6 @@
 #include "common/FaultServerPeer.h"
 #include "common/LighttpdPeer.h"
+#include "common/TestBytes.h"
 #include "common/TinyproxyPeer.h"
 #include "getter/PageGetterEngine.h"
 #include "platform/SettingsFile.h"
@@ -12,17 +13,7 @@
 
 using namespace std::chrono_literals;
 
-namespace {
-
-QByteArray bodyOf(qsizetype size)
-{
-    QByteArray pattern(256, Qt::Uninitialized);
-    for (int i = 0; i < 256; ++i)
-        pattern[i] = char(i);
-    return pattern.repeated(size / 256 + 1).left(size);
-}
-
-} // namespace
+namespace { } // namespace
 
 class TestPageGetterEngine : public QObject
 {
@@ -35,8 +26,8 @@ class TestPageGetterEngine : public QObject
 
     QString settingsPath() const { return m_work.filePath(QStringLiteral("TORVEX.INI")); }
 
-    std::unique_ptr<PageGetterEngine> makeEngine(std::chrono::milliseconds readLimit = 20s,
-                                                 std::chrono::milliseconds failureHold = 100ms)
+    std::unique_ptr<PageGetterEngine> makeEngine(
+        std::chrono::milliseconds readLimit = 20s, std::chrono::milliseconds failureHold = 100ms)
     {
         PageGetterOptions options;
         options.tick = 50ms;
@@ -60,7 +51,7 @@ private slots:
         QVERIFY(m_root.isValid() && m_work.isValid());
         QFile file(m_root.filePath(QStringLiteral("big.bin")));
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(bodyOf(5 * 1024 * 1024));
+        file.write(testBytes(5 * 1024 * 1024));
         file.close();
         QVERIFY2(m_http.start(m_root.path()), qPrintable(m_http.errorText()));
         QVERIFY2(m_faults.start(), qPrintable(m_faults.errorText()));
@@ -113,7 +104,7 @@ private slots:
     {
         auto engine = makeEngine();
         loadedValues(*engine);
-        engine->setValues({u"http://127.0.0.1:1/x   "_qs, u"y.htm"_qs, false, u"127.0.0.1:3128"_qs});
+        engine->setValues({ u"http://127.0.0.1:1/x   "_qs, u"y.htm"_qs, false, u"127.0.0.1:3128"_qs });
         engine->stop();
         SettingsFile file(settingsPath());
         QCOMPARE(file.read(SettingsFile::toolSection(), u"SHTTPurl"_qs), u"http://127.0.0.1:1/x"_qs);
@@ -137,14 +128,14 @@ private slots:
         const QString local = m_work.filePath(QStringLiteral("got.bin"));
         auto engine = makeEngine();
         loadedValues(*engine);
-        engine->setValues({m_http.baseUrl() + u"big.bin"_qs, local, throughProxy, proxy.address()});
+        engine->setValues({ m_http.baseUrl() + u"big.bin"_qs, local, throughProxy, proxy.address() });
         QSignalSpy closed(engine.get(), &ToolEngine::closeRequested);
         QSignalSpy progress(engine.get(), &PageGetterEngine::progress);
         engine->startDownload();
         QTRY_COMPARE_WITH_TIMEOUT(closed.size(), 1, 20000);
         QFile file(local);
         QVERIFY(file.open(QIODevice::ReadOnly));
-        QVERIFY(file.readAll() == bodyOf(5 * 1024 * 1024));
+        QVERIFY(file.readAll() == testBytes(5 * 1024 * 1024));
         QVERIFY(!progress.isEmpty());
         const QList<QVariant> last = progress.last();
         QCOMPARE(last.at(2).toString(), u"5242880/5242880"_qs);
@@ -161,7 +152,7 @@ private slots:
         QTemporaryDir target;
         auto engine = makeEngine();
         loadedValues(*engine);
-        engine->setValues({m_http.baseUrl() + u"big.bin"_qs, target.path(), false, {}});
+        engine->setValues({ m_http.baseUrl() + u"big.bin"_qs, target.path(), false, {} });
         QSignalSpy failed(engine.get(), &PageGetterEngine::writeFailed);
         QSignalSpy status(engine.get(), &PageGetterEngine::statusChanged);
         engine->startDownload();
@@ -184,7 +175,7 @@ private slots:
         QFETCH(QString, status);
         auto engine = makeEngine();
         loadedValues(*engine);
-        engine->setValues({url, m_work.filePath(u"never.bin"_qs), false, {}});
+        engine->setValues({ url, m_work.filePath(u"never.bin"_qs), false, {} });
         QSignalSpy closed(engine.get(), &ToolEngine::closeRequested);
         QSignalSpy texts(engine.get(), &PageGetterEngine::statusChanged);
         engine->startDownload();
@@ -216,7 +207,7 @@ private slots:
         QFile::remove(local);
         auto engine = makeEngine(400ms, 1s);
         loadedValues(*engine);
-        engine->setValues({m_faults.url(path), local, false, {}});
+        engine->setValues({ m_faults.url(path), local, false, {} });
         QSignalSpy closed(engine.get(), &ToolEngine::closeRequested);
         QSignalSpy texts(engine.get(), &PageGetterEngine::statusChanged);
         QSignalSpy progress(engine.get(), &PageGetterEngine::progress);
@@ -231,7 +222,7 @@ private slots:
         }
         QFile file(local);
         QVERIFY(file.open(QIODevice::ReadOnly));
-        QVERIFY(file.readAll() == bodyOf(kept));
+        QVERIFY(file.readAll() == testBytes(kept));
         const QString shown = QString::number(kept) + u'/' + QString::number(kept);
         QCOMPARE(progress.last().at(2).toString(), shown);
     }
@@ -241,7 +232,7 @@ private slots:
     {
         auto engine = makeEngine();
         loadedValues(*engine);
-        engine->setValues({m_faults.url(u"/drip/100"_qs), m_work.filePath(u"drip.bin"_qs), false, {}});
+        engine->setValues({ m_faults.url(u"/drip/100"_qs), m_work.filePath(u"drip.bin"_qs), false, {} });
         QSignalSpy closed(engine.get(), &ToolEngine::closeRequested);
         engine->startDownload();
         QTest::qWait(300);

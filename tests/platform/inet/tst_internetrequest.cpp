@@ -2,6 +2,7 @@
 #include "common/LighttpdPeer.h"
 #include "common/PeerProcess.h"
 #include "common/PyftpdlibPeer.h"
+#include "common/TestBytes.h"
 #include "common/TinyproxyPeer.h"
 #include "platform/inet/CurlDriver.h"
 #include "platform/inet/InetStatus.h"
@@ -15,18 +16,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-
 using namespace inet;
 
 namespace {
-
-QByteArray bodyOf(qsizetype size)
-{
-    QByteArray pattern(256, Qt::Uninitialized);
-    for (int i = 0; i < 256; ++i)
-        pattern[i] = char(i);
-    return pattern.repeated(size / 256 + 1).left(size);
-}
 
 // Drives one request to its end the way a tool does: reads as soon as the URL
 // is open and after each completed read, and records every notification.
@@ -39,8 +31,8 @@ struct Fetch
     bool done = false;
 };
 
-void fetch(Fetch &into, InternetSession &session, const QString &url, qsizetype readSize = 4096,
-           qsizetype bufferLimit = 0)
+void fetch(
+    Fetch &into, InternetSession &session, const QString &url, qsizetype readSize = 4096, qsizetype bufferLimit = 0)
 {
     Fetch *record = &into;
     InternetRequest *request = session.openUrl(url, 77);
@@ -53,25 +45,25 @@ void fetch(Fetch &into, InternetSession &session, const QString &url, qsizetype 
             record->done = true;
     });
     QObject::connect(request, &InternetRequest::completed, request,
-                     [record, request, readSize](quintptr, const AsyncResult &result) {
-                         if (record->openError < 0) {
-                             record->openError = result.error;
-                             if (result.error)
-                                 record->done = true;
-                             else
-                                 QCOMPARE(result.result, request->handle());
-                         } else {
-                             record->body += result.data;
-                             QCOMPARE(result.result, quintptr(result.data.size()));
-                             record->error = result.error;
-                             if (result.error || result.data.isEmpty()) {
-                                 record->done = true;
-                                 return;
-                             }
-                         }
-                         if (!result.error)
-                             request->read(readSize);
-                     });
+        [record, request, readSize](quintptr, const AsyncResult &result) {
+            if (record->openError < 0) {
+                record->openError = result.error;
+                if (result.error)
+                    record->done = true;
+                else
+                    QCOMPARE(result.result, request->handle());
+            } else {
+                record->body += result.data;
+                QCOMPARE(result.result, quintptr(result.data.size()));
+                record->error = result.error;
+                if (result.error || result.data.isEmpty()) {
+                    record->done = true;
+                    return;
+                }
+            }
+            if (!result.error)
+                request->read(readSize);
+        });
     QTRY_VERIFY_WITH_TIMEOUT(record->done, 20000);
     // Anything still queued would show here.
     QTest::qWait(50);
@@ -85,7 +77,7 @@ public:
     Environment(std::initializer_list<std::pair<const char *, QByteArray>> values)
     {
         for (const auto &[name, value] : values) {
-            m_saved.append({name, qgetenv(name), qEnvironmentVariableIsSet(name)});
+            m_saved.append({ name, qgetenv(name), qEnvironmentVariableIsSet(name) });
             qputenv(name, value);
         }
     }
@@ -123,7 +115,7 @@ class TestInternetRequest : public QObject
     QTemporaryDir m_root;
     LighttpdPeer m_http;
     FaultServerPeer m_faults;
-    SessionSettings m_settings{QStringLiteral("HTTP_T1"), {}, 10, {}, {}, {}};
+    SessionSettings m_settings { QStringLiteral("HTTP_T1"), {}, 10, {}, {}, {} };
 
     void writeFile(const QString &name, const QByteArray &data)
     {
@@ -136,8 +128,8 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_root.isValid());
-        for (qsizetype size : {0, 1, 4096, 4097, 10000, 5 * 1024 * 1024})
-            writeFile(QStringLiteral("f%1.bin").arg(size), bodyOf(size));
+        for (qsizetype size : { 0, 1, 4096, 4097, 10000, 5 * 1024 * 1024 })
+            writeFile(QStringLiteral("f%1.bin").arg(size), testBytes(size));
         QVERIFY2(m_http.start(m_root.path()), qPrintable(m_http.errorText()));
         QVERIFY2(m_faults.start(), qPrintable(m_faults.errorText()));
     }
@@ -152,7 +144,7 @@ private slots:
         Fetch first_;
         fetch(first_, session, url);
         QCOMPARE(first_.openError, 0);
-        QCOMPARE(first_.body, bodyOf(10000));
+        QCOMPARE(first_.body, testBytes(10000));
         const QRegularExpression fresh(
             QStringLiteral("^60 (10 11 )?20 21 30 31 40 41 100 (40 41 100 )+(100 )?50 51 70$"));
         QVERIFY2(fresh.match(sequence(first_)).hasMatch(), qPrintable(sequence(first_)));
@@ -162,14 +154,14 @@ private slots:
         fetch(second_, session, url);
         const QRegularExpression reused(QStringLiteral("^60 30 31 40 41 100 (40 41 100 )+(100 )?50 51 70$"));
         QVERIFY2(reused.match(sequence(second_)).hasMatch(), qPrintable(sequence(second_)));
-        QCOMPARE(second_.body, bodyOf(10000));
+        QCOMPARE(second_.body, testBytes(10000));
     }
 
     void bodiesArriveWhole_data()
     {
         QTest::addColumn<qsizetype>("size");
         QTest::addColumn<qsizetype>("bufferLimit");
-        for (qsizetype size : {0, 1, 4096, 4097, 5 * 1024 * 1024}) {
+        for (qsizetype size : { 0, 1, 4096, 4097, 5 * 1024 * 1024 }) {
             QTest::addRow("%lld bytes", qlonglong(size)) << size << qsizetype(0);
             QTest::addRow("%lld bytes, small buffer", qlonglong(size)) << size << qsizetype(1000);
         }
@@ -185,8 +177,8 @@ private slots:
         QCOMPARE(result_.openError, 0);
         QCOMPARE(result_.error, 0);
         QCOMPARE(result_.body.size(), size);
-        QVERIFY(result_.body == bodyOf(size));
-        QCOMPARE(result_.codes.mid(result_.codes.size() - 3), QStringList({u"50"_qs, u"51"_qs, u"70"_qs}));
+        QVERIFY(result_.body == testBytes(size));
+        QCOMPARE(result_.codes.mid(result_.codes.size() - 3), QStringList({ u"50"_qs, u"51"_qs, u"70"_qs }));
     }
 
     void failuresCarryTheirCodes_data()
@@ -232,7 +224,7 @@ private slots:
         InternetSession session(driver, m_settings);
         Fetch result_;
         fetch(result_, session, m_faults.url(QStringLiteral("/truncate/10240/20480")));
-        QCOMPARE(result_.body, bodyOf(10240));
+        QCOMPARE(result_.body, testBytes(10240));
         QCOMPARE(result_.error, 12030);
     }
 
@@ -254,11 +246,11 @@ private slots:
         Fetch result_;
         fetch(result_, session, m_faults.url(QStringLiteral("/redirect-once")));
         QCOMPARE(result_.openError, 0);
-        QCOMPARE(result_.body, bodyOf(100));
+        QCOMPARE(result_.body, testBytes(100));
         // The redirect's headers arrive (40 41), 110 follows them, and the next
         // request goes out on a new connection (the server closed the first).
-        const QRegularExpression followed(QStringLiteral(
-            "^60 (10 11 )?20 21 30 31 40 41 110 20 21 30 31 40 41 100 (40 41 100 )+(100 )?50 51 70$"));
+        const QRegularExpression followed(
+            QStringLiteral("^60 (10 11 )?20 21 30 31 40 41 110 20 21 30 31 40 41 100 (40 41 100 )+(100 )?50 51 70$"));
         QVERIFY2(followed.match(sequence(result_)).hasMatch(), qPrintable(sequence(result_)));
     }
 
@@ -267,7 +259,7 @@ private slots:
     {
         TinyproxyPeer proxy;
         QVERIFY2(proxy.start(), qPrintable(proxy.errorText()));
-        const Environment bypass{{"no_proxy", "127.0.0.1,localhost"}, {"NO_PROXY", "127.0.0.1,localhost"}};
+        const Environment bypass { { "no_proxy", "127.0.0.1,localhost" }, { "NO_PROXY", "127.0.0.1,localhost" } };
         CurlDriver driver;
         SessionSettings settings = m_settings;
         settings.proxy = proxy.address();
@@ -275,7 +267,7 @@ private slots:
         Fetch result_;
         fetch(result_, session, m_http.baseUrl() + QStringLiteral("f4097.bin"));
         QCOMPARE(result_.openError, 0);
-        QCOMPARE(result_.body, bodyOf(4097));
+        QCOMPARE(result_.body, testBytes(4097));
         QTRY_VERIFY(proxy.log().contains(QStringLiteral("f4097.bin")));
     }
 
@@ -308,7 +300,7 @@ private slots:
         fetch(result_, session, url);
         QCOMPARE(result_.openError, 0);
         QCOMPARE(result_.error, 0);
-        QVERIFY(result_.body == bodyOf(5000));
+        QVERIFY(result_.body == testBytes(5000));
         const QRegularExpression order(
             QStringLiteral("^60 (10 11 )?20 21 30 31 40 41 100 (40 41 100 )+(100 )?50 51 70$"));
         QVERIFY2(order.match(sequence(result_)).hasMatch(), qPrintable(sequence(result_)));
@@ -328,9 +320,9 @@ private slots:
         fetch(result_, session, QStringLiteral("ftp://%1/f4097.bin").arg(ftp.address()));
         QCOMPARE(result_.openError, 0);
         QCOMPARE(result_.error, 0);
-        QVERIFY(result_.body == bodyOf(4097));
+        QVERIFY(result_.body == testBytes(4097));
         QCOMPARE(result_.codes.first(), QStringLiteral("60"));
-        QCOMPARE(result_.codes.mid(result_.codes.size() - 3), QStringList({u"50"_qs, u"51"_qs, u"70"_qs}));
+        QCOMPARE(result_.codes.mid(result_.codes.size() - 3), QStringList({ u"50"_qs, u"51"_qs, u"70"_qs }));
 
         Fetch missing;
         fetch(missing, session, QStringLiteral("ftp://%1/none.bin").arg(ftp.address()));
@@ -355,13 +347,13 @@ private slots:
     void aDirectSessionIgnoresTheEnvironmentsProxy()
     {
         const QByteArray dead = QByteArrayLiteral("http://127.0.0.1:") + QByteArray::number(PeerProcess::freePort());
-        const Environment proxies{{"http_proxy", dead}, {"HTTP_PROXY", dead}, {"all_proxy", dead}};
+        const Environment proxies { { "http_proxy", dead }, { "HTTP_PROXY", dead }, { "all_proxy", dead } };
         CurlDriver driver;
         InternetSession session(driver, m_settings);
         Fetch result_;
         fetch(result_, session, m_http.baseUrl() + QStringLiteral("f4096.bin"));
         QCOMPARE(result_.openError, 0);
-        QVERIFY(result_.body == bodyOf(4096));
+        QVERIFY(result_.body == testBytes(4096));
     }
 
     // A transfer nobody reads is paused: it holds no more than its buffer.
@@ -378,7 +370,8 @@ private slots:
         QTRY_COMPARE(completions.size(), 2);
         const auto result = completions.at(1).at(1).value<AsyncResult>();
         QVERIFY(result.data.size() > 0);
-        QVERIFY2(result.data.size() <= 64 * 1024 + CURL_MAX_WRITE_SIZE, qPrintable(QString::number(result.data.size())));
+        QVERIFY2(
+            result.data.size() <= 64 * 1024 + CURL_MAX_WRITE_SIZE, qPrintable(QString::number(result.data.size())));
         request->close();
     }
 
@@ -389,7 +382,8 @@ private slots:
         InternetSession session(driver, m_settings);
         InternetRequest *request = session.openUrl(m_faults.url(QStringLiteral("/drip/50")), 1);
         QStringList codes;
-        connect(request, &InternetRequest::status, this, [&codes](quintptr, int code) { codes << QString::number(code); });
+        connect(
+            request, &InternetRequest::status, this, [&codes](quintptr, int code) { codes << QString::number(code); });
         QSignalSpy completions(request, &InternetRequest::completed);
         QPointer<InternetRequest> alive(request);
         QTRY_COMPARE(completions.size(), 1);

@@ -1,5 +1,6 @@
 #include "common/FaultServerPeer.h"
 #include "common/PeerProcess.h"
+#include "common/TestBytes.h"
 #include "platform/inet/SyncRequest.h"
 
 #include <QTest>
@@ -8,14 +9,6 @@ using namespace inet;
 using namespace std::chrono_literals;
 
 namespace {
-
-QByteArray bodyOf(qsizetype size)
-{
-    QByteArray pattern(256, Qt::Uninitialized);
-    for (int i = 0; i < 256; ++i)
-        pattern[i] = char(i);
-    return pattern.repeated(size / 256 + 1).left(size);
-}
 
 // Reads to the end; the bytes that came, and the last read's result.
 QByteArray readAll(SyncRequest &request, qint64 &last)
@@ -57,7 +50,7 @@ private slots:
         QVERIFY(request.start(m_faults.url(QStringLiteral("/ok/%1").arg(size))));
         QCOMPARE(request.waitOpen(5s), SyncRequest::Opening::Open);
         qint64 last = 0;
-        QVERIFY(readAll(request, last) == bodyOf(size));
+        QVERIFY(readAll(request, last) == testBytes(size));
         QCOMPARE(last, 0);
         QCOMPARE(request.error(), 0);
     }
@@ -104,7 +97,7 @@ private slots:
         }
         QCOMPARE(opening, SyncRequest::Opening::Open);
         qint64 last = 0;
-        QVERIFY(readAll(request, last) == bodyOf(10240));
+        QVERIFY(readAll(request, last) == testBytes(10240));
         QCOMPARE(last, SyncRequest::Failed);
         QCOMPARE(request.error(), 12030);
     }
