@@ -102,6 +102,9 @@ QWidget *ToolLauncher::wrapInSubWindow(RunningTool &running)
     const QSize designed = window->size();
     auto *sub = new ToolSubWindow;
     sub->setToolWindow(window);
+    // A window of one size offers no maximize button.
+    if (!running.resizable)
+        sub->setWindowFlags(sub->windowFlags() & ~Qt::WindowMaximizeButtonHint);
     // A tool without an icon of its own shows the frame's.
     if (!window->testAttribute(Qt::WA_SetWindowIcon))
         sub->setWindowIcon(m_area->window()->windowIcon());

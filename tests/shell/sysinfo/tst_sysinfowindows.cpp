@@ -291,6 +291,7 @@ void TestSysinfoWindows::dialUpWindow()
     QCOMPARE(window->width(), (173 * metrics.averageCharWidth() + 2) / 4);
     QCOMPARE(window->height(), (52 * metrics.height() + 4) / 8);
     QCOMPARE(window->minimumSize(), window->maximumSize());
+    QVERIFY(!(m_launcher->container(window)->windowFlags() & Qt::WindowMaximizeButtonHint));
     QCOMPARE(unnamedControls(window), QStringList());
     auto *dial = window->findChild<QPushButton *>();
     QVERIFY(dial);
