@@ -56,6 +56,28 @@ QStringList linksOf(const QByteArray &page)
     return links;
 }
 
+// A plain socket connected to the server, with what it asks sent whole; -1
+// when that fails. receiveBuffer, when set, is fixed before connecting, so the
+// server meets a client that takes little at a time.
+int rawClient(int port, const QByteArray &ask, int receiveBuffer = 0)
+{
+    const int client = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (client < 0)
+        return -1;
+    if (receiveBuffer > 0)
+        setsockopt(client, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(quint16(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(client, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0
+        || ::send(client, ask.constData(), size_t(ask.size()), 0) != ssize_t(ask.size())) {
+        ::close(client);
+        return -1;
+    }
+    return client;
+}
+
 } // namespace
 
 class TestServerEngine : public QObject
@@ -339,15 +361,8 @@ void TestServerEngine::lineEndedByClientClose()
 {
     RunningServer server;
     server.addFile(QStringLiteral("a.txt"), "bez kraja retka");
-    const int client = ::socket(AF_INET, SOCK_STREAM, 0);
+    const int client = rawClient(server.port(), "GET /a.txt HTTP/1.0");
     QVERIFY(client >= 0);
-    sockaddr_in address {};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(quint16(server.port()));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    QCOMPARE(::connect(client, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
-    const QByteArray line = "GET /a.txt HTTP/1.0";
-    QCOMPARE(::send(client, line.constData(), size_t(line.size()), 0), ssize_t(line.size()));
     QCOMPARE(::shutdown(client, SHUT_WR), 0);
     const timeval limit { 5, 0 };
     setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
@@ -479,17 +494,8 @@ void TestServerEngine::stalledClientsAreDropped()
     QVERIFY(silent.waitForConnected(2000));
 
     // A client that asks for a large file and never reads it.
-    const int stuck = ::socket(AF_INET, SOCK_STREAM, 0);
+    const int stuck = rawClient(server.port(), request("/huge.bin"), 4096);
     QVERIFY(stuck >= 0);
-    const int small = 4096;
-    setsockopt(stuck, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
-    sockaddr_in address {};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(quint16(server.port()));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    QCOMPARE(::connect(stuck, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
-    const QByteArray ask = request("/huge.bin");
-    QCOMPARE(::send(stuck, ask.constData(), size_t(ask.size()), 0), ssize_t(ask.size()));
 
     const ClientRun quick = curl(server.url(QStringLiteral("/small.txt")));
     QCOMPARE(bodyOf(quick.output), QByteArray("malo"));
@@ -510,15 +516,8 @@ void TestServerEngine::clientGoneMidAnswer()
     server.addFile(QStringLiteral("huge.bin"), pattern(16 << 20));
     server.addFile(QStringLiteral("small.txt"), "malo");
     for (int round = 0; round < 10; ++round) {
-        const int client = ::socket(AF_INET, SOCK_STREAM, 0);
+        const int client = rawClient(server.port(), request("/huge.bin"));
         QVERIFY(client >= 0);
-        sockaddr_in address {};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(quint16(server.port()));
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        QCOMPARE(::connect(client, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
-        const QByteArray ask = request("/huge.bin");
-        QCOMPARE(::send(client, ask.constData(), size_t(ask.size()), 0), ssize_t(ask.size()));
         char buffer[65536];
         QVERIFY(::recv(client, buffer, sizeof buffer, MSG_WAITALL) > 0);
         // Every other client hangs up at once, the rest after reading what has come.
