@@ -202,15 +202,8 @@ void InternetRequest::onFinished(CURLcode result)
 QByteArray InternetRequest::take(qsizetype maximum)
 {
     const qsizetype count = qMin(maximum, available());
-    QByteArray data(m_buffer.constData() + m_offset, count);
-    m_offset += count;
-    if (m_offset == m_buffer.size()) {
-        m_buffer.resize(0);
-        m_offset = 0;
-    } else if (m_offset >= m_buffer.size() / 2) {
-        m_buffer.remove(0, m_offset);
-        m_offset = 0;
-    }
+    QByteArray data(m_buffer.front(), count);
+    m_buffer.consume(count);
     return data;
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/inet/AsyncResult.h"
 #include "platform/inet/HeaderBlock.h"
+#include "platform/inet/ReceiveBuffer.h"
 
 #include <QByteArray>
 #include <QList>
@@ -82,7 +83,7 @@ private:
     void noteSent();
     void postOpen(int error);
     void onFinished(CURLcode result);
-    qsizetype available() const { return m_buffer.size() - m_offset; }
+    qsizetype available() const { return m_buffer.available(); }
     QByteArray take(qsizetype maximum);
     void resume();
 
@@ -103,8 +104,7 @@ private:
     QList<Event> m_events;
     bool m_flushQueued = false;
 
-    QByteArray m_buffer;
-    qsizetype m_offset = 0; // bytes of m_buffer already handed out
+    ReceiveBuffer m_buffer;
     qsizetype m_bufferLimit = 256 * 1024;
     qsizetype m_readSize = 0; // of the pending read; 0: none pending
     bool m_paused = false;

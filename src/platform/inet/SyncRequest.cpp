@@ -60,7 +60,7 @@ bool SyncRequest::start(const QString &url)
 
 SyncRequest::Opening SyncRequest::waitOpen(std::chrono::milliseconds limit)
 {
-    const auto open = [this] { return (m_headersDone && m_responseCode < 400) || available() > 0; };
+    const auto open = [this] { return (m_headersDone && m_responseCode < 400) || m_buffer.available() > 0; };
     if (m_easy)
         waitFor(open, limit);
     if (m_easy && open())
@@ -74,20 +74,13 @@ qint64 SyncRequest::read(char *into, qint64 maximum, std::chrono::milliseconds l
 {
     if (!m_easy || maximum <= 0)
         return m_error ? Failed : 0;
-    waitFor([this] { return available() > 0; }, limit);
-    const qsizetype count = qMin(qsizetype(maximum), available());
+    waitFor([this] { return m_buffer.available() > 0; }, limit);
+    const qsizetype count = qMin(qsizetype(maximum), m_buffer.available());
     if (count == 0)
         return m_error ? Failed : m_finished ? 0 : Pending;
-    std::memcpy(into, m_buffer.constData() + m_offset, size_t(count));
-    m_offset += count;
-    if (m_offset == m_buffer.size()) {
-        m_buffer.resize(0);
-        m_offset = 0;
-    } else if (m_offset >= m_buffer.size() / 2) {
-        m_buffer.remove(0, m_offset);
-        m_offset = 0;
-    }
-    if (m_paused && available() < BufferLimit) {
+    std::memcpy(into, m_buffer.front(), size_t(count));
+    m_buffer.consume(count);
+    if (m_paused && m_buffer.available() < BufferLimit) {
         m_paused = false;
         curl_easy_pause(m_easy, CURLPAUSE_CONT);
     }
@@ -134,7 +127,7 @@ size_t SyncRequest::onHeader(char *data, size_t size, size_t count, void *self)
 size_t SyncRequest::onData(char *data, size_t size, size_t count, void *self)
 {
     auto *request = static_cast<SyncRequest *>(self);
-    if (request->available() >= BufferLimit) {
+    if (request->m_buffer.available() >= BufferLimit) {
         request->m_paused = true;
         return CURL_WRITEFUNC_PAUSE;
     }

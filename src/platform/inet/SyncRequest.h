@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/inet/HeaderBlock.h"
+#include "platform/inet/ReceiveBuffer.h"
 #include "platform/inet/SessionSettings.h"
 
 #include <QByteArray>
@@ -45,7 +46,6 @@ private:
     template<typename Ready>
     void waitFor(Ready ready, std::chrono::milliseconds limit);
     void reap();
-    qsizetype available() const { return m_buffer.size() - m_offset; }
     static size_t onHeader(char *data, size_t size, size_t count, void *self);
     static size_t onData(char *data, size_t size, size_t count, void *self);
 
@@ -53,8 +53,7 @@ private:
     CURLM *m_multi = nullptr;
     CURL *m_easy = nullptr;
     struct curl_slist *m_headers = nullptr;
-    QByteArray m_buffer;
-    qsizetype m_offset = 0; // bytes of m_buffer already handed out
+    ReceiveBuffer m_buffer;
     static constexpr qsizetype BufferLimit = 256 * 1024;
     bool m_paused = false;
     bool m_headersDone = false;
