@@ -1,8 +1,9 @@
 add_library(torvex_crawler_testsupport STATIC
   support/SiteGenerator.cpp support/SiteGenerator.h
-  support/TestWorkerStarter.cpp support/TestWorkerStarter.h)
+  support/TestWorkerStarter.cpp support/TestWorkerStarter.h
+  support/FaultSite.cpp support/FaultSite.h)
 target_include_directories(torvex_crawler_testsupport PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/support)
-target_link_libraries(torvex_crawler_testsupport PUBLIC torvex_common torvex_crawler_engine)
+target_link_libraries(torvex_crawler_testsupport PUBLIC torvex_testsupport torvex_crawler_engine)
 
 add_torvex_test(tst_crawlengine SOURCES crawl/tst_crawlengine.cpp
   LIBS torvex_crawler_engine torvex_crawler_testsupport TIMEOUT 120)

@@ -1,3 +1,4 @@
+#include "FaultSite.h"
 #include "SiteGenerator.h"
 #include "common/LighttpdPeer.h"
 #include "common/PeerProcess.h"
@@ -15,28 +16,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// fault_site.py: a small site whose links fail (404, reset, stall).
-struct FaultSite
-{
-    PeerProcess peer;
-    quint16 port = 0;
-    QByteArray seen;
-
-    bool start()
-    {
-        port = PeerProcess::freePort();
-        const QString script = qEnvironmentVariable("TORVEX_SOURCE_DIR") + u"/tests/crawler/fault_site.py"_s;
-        return peer.start(
-            u"/usr/bin/python3"_s, { script, u"127.0.0.1"_s, QString::number(port) }, u"127.0.0.1"_s, port);
-    }
-    QString url(const QString &path) const { return u"http://127.0.0.1:%1/"_s.arg(port) + path; }
-    int requests(const QString &path)
-    {
-        seen += peer.output();
-        return int(seen.count(QByteArray("GET /" + path.toUtf8() + '\n')));
-    }
-};
 
 // This machine's open TCP connections to a loopback port, from /proc/net/tcp.
 int connectionsTo(quint16 port)

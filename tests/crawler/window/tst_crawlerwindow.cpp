@@ -1,3 +1,4 @@
+#include "FaultSite.h"
 #include "SiteGenerator.h"
 #include "common/AccessibilityCheck.h"
 #include "common/LighttpdPeer.h"
@@ -55,20 +56,6 @@ struct Tool
         return nullptr;
     }
     void grab(const QString &name) { window.grab().save(u"/tmp/"_s + name); }
-};
-
-struct FaultSite
-{
-    PeerProcess peer;
-    quint16 port = 0;
-    bool start()
-    {
-        port = PeerProcess::freePort();
-        const QString script = qEnvironmentVariable("TORVEX_SOURCE_DIR") + u"/tests/crawler/fault_site.py"_s;
-        return peer.start(
-            u"/usr/bin/python3"_s, { script, u"127.0.0.1"_s, QString::number(port) }, u"127.0.0.1"_s, port);
-    }
-    QString url(const QString &path) const { return u"http://127.0.0.1:%1/"_s.arg(port) + path; }
 };
 
 } // namespace
