@@ -78,6 +78,23 @@ int rawClient(int port, const QByteArray &ask, int receiveBuffer = 0)
     return client;
 }
 
+// A served directory "www" (with "sub") beside "outside", which holds
+// secret.txt; in www, izvana.txt and vani are links that lead there. The
+// served directory's path, or an empty one when the tree cannot be made.
+QString servedBesideOutside(const QTemporaryDir &parent, const QByteArray &secret)
+{
+    const QString served = parent.filePath(QStringLiteral("www"));
+    const QString outside = parent.filePath(QStringLiteral("outside"));
+    QFile secretFile(outside + QStringLiteral("/secret.txt"));
+    const bool made = QDir().mkpath(served + QStringLiteral("/sub")) && QDir().mkpath(outside)
+        && secretFile.open(QIODevice::WriteOnly) && secretFile.write(secret) == secret.size();
+    secretFile.close();
+    if (!made || !QFile::link(secretFile.fileName(), served + QStringLiteral("/izvana.txt"))
+        || !QFile::link(outside, served + QStringLiteral("/vani")))
+        return {};
+    return served;
+}
+
 } // namespace
 
 class TestServerEngine : public QObject
@@ -270,16 +287,8 @@ void TestServerEngine::refusedPaths()
     RunningServer server;
     // The served directory lies next to the one that must stay hidden.
     QTemporaryDir parent;
-    const QString served = parent.filePath(QStringLiteral("www"));
-    const QString outside = parent.filePath(QStringLiteral("outside"));
-    QDir().mkpath(served + QStringLiteral("/sub"));
-    QDir().mkpath(outside);
-    QFile secret(outside + QStringLiteral("/secret.txt"));
-    QVERIFY(secret.open(QIODevice::WriteOnly));
-    secret.write("TAJNA");
-    secret.close();
-    QVERIFY(QFile::link(outside + QStringLiteral("/secret.txt"), served + QStringLiteral("/izvana.txt")));
-    QVERIFY(QFile::link(outside, served + QStringLiteral("/vani")));
+    const QString served = servedBesideOutside(parent, "TAJNA");
+    QVERIFY(!served.isEmpty());
     server.call([served](ServerEngine *engine) { engine->setDirectory(served); });
 
     const QByteArray answer = exchange(server.port(), request(path));
@@ -296,19 +305,11 @@ void TestServerEngine::listingLeavesOutLinksOutside()
 {
     RunningServer server;
     QTemporaryDir parent;
-    const QString served = parent.filePath(QStringLiteral("www"));
-    const QString outside = parent.filePath(QStringLiteral("outside"));
-    QDir().mkpath(served + QStringLiteral("/sub"));
-    QDir().mkpath(outside);
-    QFile secret(outside + QStringLiteral("/secret.txt"));
-    QVERIFY(secret.open(QIODevice::WriteOnly));
-    secret.write(QByteArray(12345, 's'));
-    secret.close();
+    const QString served = servedBesideOutside(parent, QByteArray(12345, 's'));
+    QVERIFY(!served.isEmpty());
     QFile mine(served + QStringLiteral("/sub/mine.txt"));
     QVERIFY(mine.open(QIODevice::WriteOnly));
     mine.close();
-    QVERIFY(QFile::link(outside + QStringLiteral("/secret.txt"), served + QStringLiteral("/izvana.txt")));
-    QVERIFY(QFile::link(outside, served + QStringLiteral("/vani")));
     QVERIFY(QFile::link(served + QStringLiteral("/sub/mine.txt"), served + QStringLiteral("/moja.txt")));
     QVERIFY(QFile::link(parent.filePath(QStringLiteral("nema")), served + QStringLiteral("/slomljena.txt")));
     server.call([served](ServerEngine *engine) { engine->setDirectory(served); });
