@@ -63,7 +63,9 @@ QByteArray cleaned(QByteArray value)
     const qsizetype quote = value.indexOf('"');
     if (quote >= 0)
         value.truncate(quote);
-    return value;
+    // Pages write the ampersand of a query as "&amp;", as HTML asks; the server
+    // expects the plain character.
+    return value.replace("&amp;", "&");
 }
 
 } // namespace

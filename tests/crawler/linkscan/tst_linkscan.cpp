@@ -64,6 +64,8 @@ void TestLinkScan::scan_data()
     QTest::newRow("absolute") << QByteArray("<a href=http://h/a.htm><a href=HTTPS://s/b.htm>")
                               << References { "http://h/a.htm", "HTTPS://s/b.htm" };
     QTest::newRow("query") << QByteArray("<a href=find.cgi?a=1&b=x.y>") << References { "find.cgi?a=1&b=x.y" };
+    QTest::newRow("ampersand written as &amp;")
+        << QByteArray("<a href=\"find.cgi?a=1&amp;b=2&amp;amp;c\">") << References { "find.cgi?a=1&b=2&amp;c" };
     QTest::newRow("skip INTERNAL-GOPHER")
         << QByteArray("<a href=internal-gopher-menu><a href=k.htm>") << References { "k.htm" };
     QTest::newRow("skip ./") << QByteArray("<a href=./a.htm><a href=../b.htm><a href=k.htm>") << References { "k.htm" };
