@@ -1,10 +1,8 @@
 #include "shell/ui/ToolCatalog.h"
 
-// Each tool adds its header here and one line to the table below, and its
-// window library to UI_LIBS in src/shell/CMakeLists.txt. For example:
-//   #include "ftp/ui/FtpTool.h"
-//   { MenuItem::Ftp, &ftpTool },
-// where ftpTool() returns the tool's ToolDescriptor.
+// A tool is one line of the table below (its header included here, its window
+// library in UI_LIBS of src/shell/CMakeLists.txt); a menu entry without a line
+// has no tool and stays disabled.
 
 #include "crawler/ui/CrawlerTool.h"
 #include "ftp/ui/FtpTool.h"
