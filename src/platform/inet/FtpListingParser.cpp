@@ -50,7 +50,11 @@ FtpEntry mlsdEntry(QByteArrayView line, bool *wanted)
             entry.directory = type == "dir";
             typed = true;
         } else if (key == "size") {
-            entry.size = value.toLongLong();
+            // A size that is no count of bytes tells nothing.
+            bool counted = false;
+            entry.size = qMax(value.toLongLong(&counted), 0);
+            if (!counted)
+                entry.size = 0;
         } else if (key == "modify") {
             entry.lastWrite = parseMlsdTime(value);
         }

@@ -170,6 +170,28 @@ private slots:
         QCOMPARE(names, expected);
     }
 
+    // The size fact is a count of bytes: anything else in it gives 0, never a
+    // negative size.
+    void mlsdSizes_data()
+    {
+        QTest::addColumn<QByteArray>("facts");
+        QTest::addColumn<qint64>("size");
+        QTest::newRow("bytes") << QByteArray("type=file;size=2048;") << qint64(2048);
+        QTest::newRow("beyond 32 bits") << QByteArray("type=file;size=53687091200;") << qint64(53687091200);
+        QTest::newRow("negative") << QByteArray("type=file;size=-5;") << qint64(0);
+        QTest::newRow("not a number") << QByteArray("type=file;size=velik;") << qint64(0);
+        QTest::newRow("empty") << QByteArray("type=file;size=;") << qint64(0);
+        QTest::newRow("missing") << QByteArray("type=file;") << qint64(0);
+    }
+    void mlsdSizes()
+    {
+        QFETCH(QByteArray, facts);
+        QFETCH(qint64, size);
+        const FtpEntries entries = inet::FtpListingParser::parseMlsd(facts + " a.txt\r\n");
+        QCOMPARE(entries.size(), 1);
+        QCOMPARE(entries.first().size, size);
+    }
+
     // A LIST date with a year and no time is that day wherever the client is; a
     // time of day is UTC (as pyftpdlib lists) and shows in the client's zone.
     void listDatesInEveryZone_data()
