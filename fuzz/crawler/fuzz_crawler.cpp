@@ -2,6 +2,7 @@
 // picks) and every reference it finds to the URL resolution and the mirror
 // naming. Invariants: the scan finds the same references whatever the pieces,
 // and every local path stays under the root with no "." or ".." step.
+#include "FuzzCheck.h"
 #include "crawler/LinkResolver.h"
 #include "crawler/LinkScanner.h"
 #include "crawler/LocalNaming.h"
@@ -10,18 +11,11 @@
 #include <QString>
 
 #include <cstdint>
-#include <cstdlib>
 
 namespace {
 
 const QString Root = QStringLiteral("/srv/mirror");
 const QString Page = QStringLiteral("http://host:8080/a/b/page.htm");
-
-void check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
 
 void checkPath(const LocalNaming &naming, const QString &url)
 {
