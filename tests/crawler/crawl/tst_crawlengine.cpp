@@ -1,5 +1,5 @@
 #include "SiteGenerator.h"
-#include "TestWorkerStarter.h"
+#include "TestCrawler.h"
 #include "common/LighttpdPeer.h"
 #include "crawler/CrawlerEngine.h"
 #include "crawler/LinkResolver.h"
@@ -20,8 +20,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-constexpr int CrawlLimitMs = 30000;
 
 QByteArray readAll(const QString &path)
 {
@@ -152,37 +150,6 @@ const QList<Mirrored> &siteFiles()
     return files;
 }
 
-// One Crawler engine with its own Settings file and mirror root.
-struct Crawler
-{
-    QTemporaryDir work;
-    TestWorkerStarter starter;
-    std::unique_ptr<CrawlerEngine> engine;
-
-    explicit Crawler(const QString &root = QString())
-    {
-        engine = std::make_unique<CrawlerEngine>(
-            SettingsFile(work.filePath(u"TORVEX.INI"_s)), root.isEmpty() ? work.path() : root, &starter);
-        engine->setReadLimit(std::chrono::milliseconds(1500));
-        engine->start();
-    }
-    ~Crawler() { engine->stop(); }
-
-    QString root() const { return engine->localPathOf(u"http://x/"_s).chopped(u"x/index.htm"_s.size()); }
-
-    bool crawl(const QString &address, bool pictures, bool overwrite = false)
-    {
-        CrawlerEngine::Fields fields = engine->fields();
-        fields.address = address;
-        fields.pictures = pictures;
-        fields.overwrite = overwrite;
-        engine->setFields(fields);
-        QSignalSpy finished(engine.get(), &CrawlerEngine::crawlFinished);
-        engine->startCrawl();
-        return finished.wait(CrawlLimitMs) || finished.count() > 0;
-    }
-};
-
 QString hostDirectory(const QString &base)
 {
     return LocalNaming::relativeDirectory(base);
@@ -229,7 +196,7 @@ void TestCrawlEngine::mirrorsTheSite()
     });
     Sites sites;
     QVERIFY2(sites.start(), qPrintable(sites.peerA.errorText() + sites.peerB.errorText()));
-    Crawler crawler;
+    TestCrawler crawler;
     QVERIFY(crawler.crawl(sites.startUrl(), pictures));
     CrawlerEngine &engine = *crawler.engine;
     QCOMPARE(engine.status(), CrawlerEngine::doneText());
@@ -320,7 +287,7 @@ void TestCrawlEngine::secondStartFetchesOnlyTheStartPage()
 {
     Sites sites;
     QVERIFY(sites.start());
-    Crawler crawler;
+    TestCrawler crawler;
     QVERIFY(crawler.crawl(sites.startUrl(), true, true));
     const int counter = crawler.engine->pageCounter();
     const int requests = int(crawler.engine->requestedUrls().size());
@@ -343,14 +310,14 @@ void TestCrawlEngine::keptCopiesAreRescannedFromDisk()
     QVERIFY(sites.start());
     QTemporaryDir mirror;
     {
-        Crawler first(mirror.path());
+        TestCrawler first(mirror.path());
         QVERIFY(first.crawl(sites.startUrl(), false));
     }
     // An empty local copy is fetched again; a non-empty one is read from disk.
     const QString emptied = mirror.filePath(hostDirectory(sites.a) + u"site/sub/b.htm"_s);
     QFile(emptied).resize(0);
 
-    Crawler second(mirror.path());
+    TestCrawler second(mirror.path());
     QVERIFY(second.crawl(sites.startUrl(), false, false));
     QStringList fetched = second.engine->requestedUrls();
     fetched.sort();
@@ -372,7 +339,7 @@ void TestCrawlEngine::emptyQueueEndsAtOnce()
     SiteGenerator::writeFile(root.filePath(u"solo.htm"_s), "<html><body>Bez poveznica.</body></html>");
     LighttpdPeer peer;
     QVERIFY2(peer.start(root.path()), qPrintable(peer.errorText()));
-    Crawler crawler;
+    TestCrawler crawler;
     QVERIFY(crawler.crawl(peer.baseUrl() + u"solo.htm"_s, true));
     QCOMPARE(crawler.engine->status(), CrawlerEngine::doneText());
     QCOMPARE(crawler.engine->pageCounter(), 0);
@@ -391,7 +358,7 @@ void TestCrawlEngine::redirectedPageLinksFromItsNewAddress()
     SiteGenerator::writeFile(root.filePath(u"mapa/dalje.htm"_s), "<html><body>Kraj.</body></html>");
     LighttpdPeer peer;
     QVERIFY2(peer.start(root.path()), qPrintable(peer.errorText()));
-    Crawler crawler;
+    TestCrawler crawler;
     QVERIFY(crawler.crawl(peer.baseUrl() + u"mapa"_s, true));
     QCOMPARE(crawler.engine->status(), CrawlerEngine::doneText());
     QCOMPARE(crawler.engine->requestedUrls(),
@@ -405,7 +372,7 @@ void TestCrawlEngine::deleteTakesOnlyAListedFile()
 {
     Sites sites;
     QVERIFY(sites.start());
-    Crawler crawler;
+    TestCrawler crawler;
     QVERIFY(crawler.crawl(sites.startUrl(), false));
     const QString page = crawler.engine->localPathOf(sites.a + u"site/a.htm"_s);
     QVERIFY(crawler.engine->files().indexOf(page) >= 0);
