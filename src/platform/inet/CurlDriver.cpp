@@ -1,3 +1,7 @@
+// The periodic look needs curl_multi_socket_all, which libcurl marks as
+// deprecated: it is the one call that both drives every transfer and refreshes
+// the sockets each one waits on.
+#define CURL_DISABLE_DEPRECATION
 #include "platform/inet/CurlDriver.h"
 
 #include <QSocketNotifier>
@@ -5,6 +9,12 @@
 #include <mutex>
 
 namespace inet {
+
+namespace {
+
+constexpr std::chrono::milliseconds LookInterval { 20 };
+
+} // namespace
 
 void ensureCurlInitialised()
 {
@@ -23,6 +33,8 @@ CurlDriver::CurlDriver(QObject *parent)
     curl_multi_setopt(m_multi, CURLMOPT_TIMERDATA, this);
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, [this] { act(CURL_SOCKET_TIMEOUT, 0); });
+    m_look.setInterval(LookInterval);
+    connect(&m_look, &QTimer::timeout, this, &CurlDriver::look);
 }
 
 CurlDriver::~CurlDriver()
@@ -38,18 +50,31 @@ CurlDriver::~CurlDriver()
     }
 }
 
-bool CurlDriver::add(CURL *easy, Completion done)
+bool CurlDriver::add(CURL *easy, Completion done, Pacing pacing)
 {
     if (curl_multi_add_handle(m_multi, easy) != CURLM_OK)
         return false;
     m_transfers.insert(easy, std::move(done));
+    if (pacing == Pacing::EventsAndLook) {
+        m_looked.insert(easy);
+        if (!m_look.isActive())
+            m_look.start();
+    }
     return true;
 }
 
 void CurlDriver::remove(CURL *easy)
 {
-    if (m_transfers.remove(easy))
+    if (m_transfers.remove(easy)) {
+        forget(easy);
         curl_multi_remove_handle(m_multi, easy);
+    }
+}
+
+void CurlDriver::forget(CURL *easy)
+{
+    if (m_looked.remove(easy) && m_looked.isEmpty())
+        m_look.stop();
 }
 
 void CurlDriver::kick()
@@ -104,7 +129,7 @@ void CurlDriver::unwatch(curl_socket_t socket)
         return;
     // The notifier may be the one whose signal is running now: disable it at once
     // (libcurl may reuse the descriptor right away) and delete it later.
-    for (QSocketNotifier *notifier : {found->read, found->write}) {
+    for (QSocketNotifier *notifier : { found->read, found->write }) {
         if (notifier) {
             notifier->setEnabled(false);
             notifier->disconnect(this);
@@ -129,6 +154,17 @@ void CurlDriver::act(curl_socket_t socket, int events)
     reapFinished();
 }
 
+void CurlDriver::look()
+{
+    if (m_acting)
+        return;
+    m_acting = true;
+    int running = 0;
+    curl_multi_socket_all(m_multi, &running);
+    m_acting = false;
+    reapFinished();
+}
+
 void CurlDriver::reapFinished()
 {
     int queued = 0;
@@ -142,6 +178,7 @@ void CurlDriver::reapFinished()
             continue;
         Completion done = std::move(found.value());
         m_transfers.erase(found);
+        forget(easy);
         curl_multi_remove_handle(m_multi, easy);
         if (done)
             done(result);

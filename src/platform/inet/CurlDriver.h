@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QObject>
+#include <QSet>
 #include <QTimer>
 
 #include <curl/curl.h>
@@ -24,6 +25,13 @@ class CurlDriver : public QObject
 public:
     using Completion = std::function<void(CURLcode result)>;
 
+    // How libcurl is moved on: by the events of the sockets and timers it asks
+    // for, or by those and a look every few milliseconds as well. libcurl 7.88
+    // does not always ask to watch an FTP data connection while it is being set
+    // up (nor, at times, the control connection), so an FTP transfer left to the
+    // events alone can wait for ever.
+    enum class Pacing { Events, EventsAndLook };
+
     explicit CurlDriver(QObject *parent = nullptr);
     ~CurlDriver() override;
     CurlDriver(const CurlDriver &) = delete;
@@ -34,7 +42,7 @@ public:
     // Neither add() nor remove() may be called from inside a libcurl callback of
     // this driver's transfers (libcurl forbids it): defer such a call with a
     // queued invocation. Completions run outside the callbacks and may call both.
-    bool add(CURL *easy, Completion done);
+    bool add(CURL *easy, Completion done, Pacing pacing = Pacing::Events);
     // Stops a transfer at once; its completion never runs.
     void remove(CURL *easy);
     bool contains(CURL *easy) const { return m_transfers.contains(easy); }
@@ -56,10 +64,14 @@ private:
     void watch(curl_socket_t socket, int what);
     void unwatch(curl_socket_t socket);
     void act(curl_socket_t socket, int events);
+    void look();
+    void forget(CURL *easy);
     void reapFinished();
 
     CURLM *m_multi = nullptr;
     QTimer m_timer;
+    QTimer m_look;
+    QSet<CURL *> m_looked; // the transfers paced with a periodic look
     QHash<curl_socket_t, Watch> m_watches;
     QHash<CURL *, Completion> m_transfers;
     bool m_acting = false;

@@ -1,7 +1,3 @@
-// The periodic look below needs curl_multi_socket_all, which libcurl marks as
-// deprecated: it is the one call that both drives every transfer and refreshes
-// the sockets each one waits on.
-#define CURL_DISABLE_DEPRECATION
 #include "platform/inet/FtpSession.h"
 
 #include "platform/inet/CurlDriver.h"
@@ -18,8 +14,6 @@ namespace inet {
 namespace {
 
 using namespace Status;
-
-constexpr std::chrono::milliseconds NudgeInterval { 20 };
 
 constexpr long BufferSize = 256 * 1024;
 
@@ -62,15 +56,6 @@ FtpSession::FtpSession(CurlDriver &driver, const FtpLogin &login, QObject *paren
     , m_login(login)
 {
     qRegisterMetaType<inet::FtpEntries>();
-    // libcurl 7.88 does not ask to watch an FTP data connection while it is
-    // being set up (and sometimes not the control connection either), so such a
-    // transfer would wait for a timer or for ever: a periodic look carries it on.
-    m_nudge.setInterval(NudgeInterval);
-    connect(&m_nudge, &QTimer::timeout, this, [this] {
-        int running = 0;
-        curl_multi_socket_all(m_driver.multi(), &running);
-        m_driver.kick();
-    });
 }
 
 FtpSession::~FtpSession()
@@ -140,7 +125,6 @@ void FtpSession::close()
             m_driver.remove(request->easy);
     }
     m_requests.clear();
-    m_nudge.stop();
 }
 
 FtpSession::Request *FtpSession::makeRequest(Kind kind, quintptr context, const QString &path, bool directory)
@@ -206,11 +190,9 @@ void FtpSession::startRequest(Request *request)
         if (request->receiving)
             request->report(ResponseReceived);
         finish(request, error);
-    });
+    }, CurlDriver::Pacing::EventsAndLook);
     if (!added)
         failAtOnce(request, internetError(CURLE_FAILED_INIT));
-    else if (!m_nudge.isActive())
-        m_nudge.start();
 }
 
 void FtpSession::failAtOnce(Request *request, int error)
@@ -232,8 +214,6 @@ void FtpSession::finish(Request *request, int error)
         return;
     std::unique_ptr<Request> owned = std::move(found->second);
     m_requests.erase(found);
-    if (m_requests.empty())
-        m_nudge.stop();
     if (owned->easy)
         m_driver.remove(owned->easy);
     owned->report(RequestComplete);

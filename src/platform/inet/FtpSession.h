@@ -4,7 +4,6 @@
 
 #include <QObject>
 #include <QString>
-#include <QTimer>
 
 #include <curl/curl.h>
 
@@ -96,7 +95,6 @@ private:
     std::chrono::milliseconds m_timeout { 0 };
     Listing m_listing = Listing::Automatic;
     bool m_serverOffersMlsd = false;
-    QTimer m_nudge;
     std::unordered_map<Request *, std::unique_ptr<Request>> m_requests;
 };
 

@@ -62,7 +62,9 @@ void InternetRequest::begin()
         postOpen(m_setupError);
         return;
     }
-    if (!m_driver.add(m_easy, [this](CURLcode result) { onFinished(result); }))
+    const bool ftp = m_url.left(6).toLower() == "ftp://";
+    const auto pacing = ftp ? CurlDriver::Pacing::EventsAndLook : CurlDriver::Pacing::Events;
+    if (!m_driver.add(m_easy, [this](CURLcode result) { onFinished(result); }, pacing))
         postOpen(ErrorInternal);
 }
 

@@ -330,6 +330,25 @@ private slots:
         QVERIFY(missing.body.isEmpty());
     }
 
+    // One kept-alive FTP connection carries fetch after fetch: each sets up a
+    // data connection of its own, and none of them may stall on the way.
+    void ftpFetchesFollowOneAnother()
+    {
+        PyftpdlibPeer ftp;
+        QVERIFY2(ftp.start(m_root.path()), qPrintable(ftp.errorText()));
+        CurlDriver driver;
+        InternetSession session(driver, m_settings);
+        for (int round = 0; round < 25; ++round) {
+            Fetch present;
+            fetch(present, session, QStringLiteral("ftp://%1/f4097.bin").arg(ftp.address()));
+            QCOMPARE(present.openError, 0);
+            QVERIFY(present.body == testBytes(4097));
+            Fetch missing;
+            fetch(missing, session, QStringLiteral("ftp://%1/none.bin").arg(ftp.address()));
+            QCOMPARE(missing.openError, 12003);
+        }
+    }
+
     // A certificate nobody vouches for is refused, and nothing of the body is delivered.
     void anUntrustedCertificateIsRefused()
     {
