@@ -21,12 +21,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
 // The paths of the requests in a lighttpd access log, in order, percent-decoded.
 QStringList requestedPaths(const QString &log)
 {
@@ -207,7 +201,7 @@ void TestCrawlEngine::mirrorsTheSite()
     for (const Mirrored &file : siteFiles()) {
         const QString local = hostA + file.local;
         QCOMPARE(engine.localPathOf(sites.a + file.request.mid(1)), local);
-        QVERIFY2(readAll(local) == readAll(sites.rootA.filePath(file.served)), qPrintable(local));
+        QVERIFY2(SiteGenerator::readFile(local) == SiteGenerator::readFile(sites.rootA.filePath(file.served)), qPrintable(local));
     }
 
     // Each fetched once; skipped links and pages linked only from outside pages never.
@@ -220,8 +214,8 @@ void TestCrawlEngine::mirrorsTheSite()
     QCOMPARE(logB.count(u"/other/o.gif"_s), 1);
     QCOMPARE(logA.size(), siteFiles().size() + 1);
     QCOMPARE(logB.size(), 2);
-    QCOMPARE(readAll(crawler.work.filePath(hostDirectory(sites.b) + u"other/o1.htm"_s)),
-        readAll(sites.rootB.filePath(u"other/o1.htm"_s)));
+    QCOMPARE(SiteGenerator::readFile(crawler.work.filePath(hostDirectory(sites.b) + u"other/o1.htm"_s)),
+        SiteGenerator::readFile(sites.rootB.filePath(u"other/o1.htm"_s)));
 
     // The other host's files and the page above the site come after the whole site.
     const QStringList order = engine.requestedUrls();
@@ -322,7 +316,7 @@ void TestCrawlEngine::keptCopiesAreRescannedFromDisk()
     QStringList fetched = second.engine->requestedUrls();
     fetched.sort();
     QCOMPARE(fetched, (QStringList { sites.startUrl(), sites.a + u"site/sub/b.htm"_s }));
-    QCOMPARE(readAll(emptied), readAll(sites.rootA.filePath(u"site/sub/b.htm"_s)));
+    QCOMPARE(SiteGenerator::readFile(emptied), SiteGenerator::readFile(sites.rootA.filePath(u"site/sub/b.htm"_s)));
     // Rescanned pages still queued everything the first crawl found.
     QCOMPARE(second.engine->queue().size(), siteFiles().size() + 2);
     QCOMPARE(second.engine->status(), CrawlerEngine::doneText());
@@ -363,7 +357,7 @@ void TestCrawlEngine::redirectedPageLinksFromItsNewAddress()
     QCOMPARE(crawler.engine->status(), CrawlerEngine::doneText());
     QCOMPARE(crawler.engine->requestedUrls(),
         (QStringList { peer.baseUrl() + u"mapa"_s, peer.baseUrl() + u"mapa/dalje.htm"_s }));
-    QCOMPARE(readAll(crawler.engine->localPathOf(peer.baseUrl() + u"mapa/dalje.htm"_s)),
+    QCOMPARE(SiteGenerator::readFile(crawler.engine->localPathOf(peer.baseUrl() + u"mapa/dalje.htm"_s)),
         QByteArray("<html><body>Kraj.</body></html>"));
     QVERIFY(crawler.engine->errorRows().isEmpty());
 }

@@ -3,20 +3,9 @@
 #include "platform/ToolSettings.h"
 #include "server/support/RunningServer.h"
 
-#include <QFile>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-} // namespace
 
 // The Crawler mirrors a directory that Torvex's own HTTP server serves: links
 // written with other capitals than the files', escaped names, root-relative
@@ -69,10 +58,10 @@ private slots:
         QCOMPARE(crawler.engine->status(), CrawlerEngine::doneText());
         for (const auto &[served, path] : files) {
             const QString local = crawler.engine->localPathOf(server.url(u'/' + path));
-            QVERIFY2(readAll(local) == readAll(server.root() + served), qPrintable(served + u" -> "_s + local));
+            QVERIFY2(SiteGenerator::readFile(local) == SiteGenerator::readFile(server.root() + served), qPrintable(served + u" -> "_s + local));
         }
         // The listing page of the directory without a default page was mirrored too.
-        QVERIFY(readAll(crawler.engine->localPathOf(server.url(u"/arhiva/"_s))).contains("zapis.txt"));
+        QVERIFY(SiteGenerator::readFile(crawler.engine->localPathOf(server.url(u"/arhiva/"_s))).contains("zapis.txt"));
         for (const QString &status : server.statuses()) {
             QVERIFY2(!status.startsWith(u"40"_s), qPrintable(status));
         }

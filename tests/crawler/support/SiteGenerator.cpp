@@ -61,6 +61,12 @@ bool SiteGenerator::writeFile(const QString &path, const QByteArray &bytes)
     return file.write(bytes) == bytes.size();
 }
 
+QByteArray SiteGenerator::readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
 QStringList SiteGenerator::writeBulkSite(const QString &root, int pages, int pictures)
 {
     QStringList files;

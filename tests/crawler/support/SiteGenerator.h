@@ -3,7 +3,7 @@
 #include <QString>
 #include <QStringList>
 
-// Writes test sites into a server's document root.
+// Writes test sites into a server's document root, and reads mirrored files back.
 namespace SiteGenerator {
 
 // A site of `pages` pages in nested folders and `pictures` pictures, every page
@@ -15,5 +15,7 @@ QStringList writeBulkSite(const QString &root, int pages, int pictures);
 // A file with bytes that depend on its name, so a mixed-up copy is caught.
 QByteArray bodyFor(const QString &name, int size);
 bool writeFile(const QString &path, const QByteArray &bytes);
+// A file's bytes, or "<missing>" when it cannot be read.
+QByteArray readFile(const QString &path);
 
 } // namespace SiteGenerator
