@@ -34,6 +34,10 @@ struct CrawlerUpdate
     EventLogRows errorsAdded; // error rows kept for the whole crawl
     bool eventsChanged = false;
     EventLogRows events; // the events of the current fetch, replacing the earlier ones
+
+    // With the preview on: the picture saved last, when it changed since the last update.
+    QString previewPath;
+    QByteArray previewBytes;
 };
 
 Q_DECLARE_METATYPE(CrawlerUpdate)

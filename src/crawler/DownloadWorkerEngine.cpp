@@ -26,14 +26,13 @@ QString withoutTrailingBlanks(const QString &text)
 
 } // namespace
 
-DownloadWorkerEngine::DownloadWorkerEngine(int index, const DownloadJob &job, const DownloadWorkerOptions &options,
-                                           QObject *parent)
+DownloadWorkerEngine::DownloadWorkerEngine(
+    int index, const DownloadJob &job, const DownloadWorkerOptions &options, QObject *parent)
     : ToolEngine(parent)
     , m_index(index)
     , m_job(job)
     , m_options(options)
-{
-}
+{ }
 
 DownloadWorkerEngine::~DownloadWorkerEngine()
 {
@@ -196,11 +195,6 @@ void DownloadWorkerEngine::finishAttempt()
         return;
     }
     m_done = true;
-    if (m_options.preview && m_total > 0) {
-        emit pictureReady(m_job.localPath);
-        QTimer::singleShot(m_options.previewHold, this, &ToolEngine::closeRequested);
-        return;
-    }
     emit closeRequested();
 }
 

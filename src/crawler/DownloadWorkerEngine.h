@@ -23,12 +23,9 @@ class InternetSession;
 struct DownloadWorkerOptions
 {
     // A read that brings nothing for this long ends the transfer.
-    std::chrono::milliseconds readLimit{std::chrono::seconds(20)};
+    std::chrono::milliseconds readLimit { std::chrono::seconds(20) };
     // The worker's clock: it checks the read limit on each tick.
-    std::chrono::milliseconds tick{std::chrono::seconds(1)};
-    // The Crawler's preview flag: a finished download is shown before the window closes.
-    bool preview = false;
-    std::chrono::milliseconds previewHold{std::chrono::milliseconds(1500)};
+    std::chrono::milliseconds tick { std::chrono::seconds(1) };
 };
 
 // One Download worker (A, B, C or D): fetches one URL into one local file,
@@ -44,8 +41,8 @@ public:
     static constexpr int MaxAttempts = 4;
     static constexpr qsizetype ReadSize = 64 * 1024;
 
-    DownloadWorkerEngine(int index, const DownloadJob &job, const DownloadWorkerOptions &options = {},
-                         QObject *parent = nullptr);
+    DownloadWorkerEngine(
+        int index, const DownloadJob &job, const DownloadWorkerOptions &options = {}, QObject *parent = nullptr);
     ~DownloadWorkerEngine() override;
 
     // "... " and the last 35 characters of a long URL; " #n" from the second attempt.
@@ -66,8 +63,6 @@ signals:
     void hintChanged(const QString &url);
     void statusChanged(const QString &text);
     void localPathChanged(const QString &path);
-    // A download that brought data has ended and the preview is on.
-    void pictureReady(const QString &path);
 
 protected:
     void onStart() override;

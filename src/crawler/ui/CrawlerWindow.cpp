@@ -78,26 +78,20 @@ static void initialiseResources()
     Q_INIT_RESOURCE(crawler);
 }
 
-QIcon CrawlerWindow::fileIcon(int icon)
+QIcon CrawlerWindow::fileIcon(int icon) const
 {
-    switch (icon) {
-    case LocalFileRow::Listed:
-        return QIcon(QStringLiteral(":/crawler/icons/insertb.svg"));
-    case LocalFileRow::Present:
-        return QIcon(QStringLiteral(":/crawler/icons/dittog.svg"));
-    case LocalFileRow::Empty:
-        return QIcon(QStringLiteral(":/crawler/icons/deleteb.svg"));
-    case LocalFileRow::Missing:
-        return QIcon(QStringLiteral(":/crawler/icons/deleteg.svg"));
-    default:
-        return QIcon(QStringLiteral(":/crawler/icons/insertg.svg"));
-    }
+    const bool known = icon >= LocalFileRow::Queued && icon <= LocalFileRow::Missing;
+    return m_icons.at(known ? icon - LocalFileRow::Queued : 0);
 }
 
 CrawlerWindow::CrawlerWindow(QWidget *parent)
     : QWidget(parent)
 {
     initialiseResources();
+    // Each picture is read once: a crawl sets an icon on thousands of rows.
+    m_icons = { QIcon(QStringLiteral(":/crawler/icons/insertg.svg")),
+        QIcon(QStringLiteral(":/crawler/icons/insertb.svg")), QIcon(QStringLiteral(":/crawler/icons/dittog.svg")),
+        QIcon(QStringLiteral(":/crawler/icons/deleteb.svg")), QIcon(QStringLiteral(":/crawler/icons/deleteg.svg")) };
     // The window keeps the program's own icon.
     setWindowTitle(Title);
 

@@ -3,8 +3,10 @@
 #include "crawler/CrawlerEngine.h"
 #include "crawler/CrawlerUpdate.h"
 
+#include <QIcon>
 #include <QWidget>
 
+#include <array>
 #include <functional>
 
 class QCheckBox;
@@ -32,7 +34,7 @@ public:
     QTreeWidget *eventLog() const { return m_log; }
     QTreeWidget *localFiles() const { return m_files; }
 
-    static QIcon fileIcon(int icon);
+    QIcon fileIcon(int icon) const;
 
 public slots:
     void showFields(const CrawlerEngine::Fields &fields);
@@ -69,6 +71,7 @@ private:
     QPushButton *m_abort = nullptr;
     QPushButton *m_disconnect = nullptr;
     QPushButton *m_delete = nullptr;
+    std::array<QIcon, 5> m_icons;
     Confirmation m_confirm;
     bool m_showingFields = false;
     int m_errorItems = 0;

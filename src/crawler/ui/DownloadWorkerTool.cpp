@@ -3,9 +3,7 @@
 #include "crawler/DownloadWorkerEngine.h"
 #include "crawler/ui/DownloadWorkerWindow.h"
 #include "platform/InstanceRegistry.h"
-#include "platform/SettingKeys.h"
 #include "platform/ToolHost.h"
-#include "platform/ToolSettings.h"
 
 namespace {
 
@@ -35,17 +33,13 @@ ToolDescriptor downloadWorkerTool(int index)
     tool.singleInstance = true;
     tool.create = [index](const QStringList &arguments) {
         const DownloadJob job = jobFrom(arguments);
-        DownloadWorkerOptions options;
-        // The Crawler's preview flag, as its windows left it; a hidden worker shows nothing.
-        options.preview = ToolSettings(SettingKeys::crawler()).flag("IEPrew") && !job.hidden;
-        auto engine = std::make_unique<DownloadWorkerEngine>(index, job, options);
+        auto engine = std::make_unique<DownloadWorkerEngine>(index, job);
         auto *window = new DownloadWorkerWindow(index, job.hidden);
         DownloadWorkerEngine *core = engine.get();
         QObject::connect(core, &DownloadWorkerEngine::titleChanged, window, &DownloadWorkerWindow::showTitle);
         QObject::connect(core, &DownloadWorkerEngine::hintChanged, window, &DownloadWorkerWindow::showHint);
         QObject::connect(core, &DownloadWorkerEngine::statusChanged, window, &DownloadWorkerWindow::showStatus);
         QObject::connect(core, &DownloadWorkerEngine::localPathChanged, window, &DownloadWorkerWindow::showLocalPath);
-        QObject::connect(core, &DownloadWorkerEngine::pictureReady, window, &DownloadWorkerWindow::showPicture);
         QObject::connect(window, &DownloadWorkerWindow::abortRequested, core, &DownloadWorkerEngine::abort);
         return ToolParts { std::move(engine), window };
     };

@@ -1,8 +1,6 @@
 #include "crawler/ui/DownloadWorkerWindow.h"
 
-#include <QImageReader>
 #include <QLabel>
-#include <QPixmap>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -15,9 +13,6 @@ const QString AbortText = QStringLiteral("Prekid");
 const QString AbortHint = QStringLiteral("Prekid veze");
 const QString LocalPathName = QStringLiteral("Lokalna datoteka");
 const QString StatusName = QStringLiteral("Status");
-const QString PictureName = QStringLiteral("Slika");
-
-constexpr int PictureSide = 160;
 
 } // namespace
 
@@ -37,10 +32,6 @@ DownloadWorkerWindow::DownloadWorkerWindow(int index, bool hidden, QWidget *pare
     m_localPath->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_status = new QLabel;
     m_status->setAccessibleName(StatusName);
-    m_picture = new QLabel;
-    m_picture->setAccessibleName(PictureName);
-    m_picture->setAlignment(Qt::AlignCenter);
-    m_picture->hide();
 
     auto *layout = new QVBoxLayout(this);
     auto *top = new QHBoxLayout;
@@ -48,7 +39,6 @@ DownloadWorkerWindow::DownloadWorkerWindow(int index, bool hidden, QWidget *pare
     top->addWidget(m_status, 1);
     layout->addLayout(top);
     layout->addWidget(m_localPath);
-    layout->addWidget(m_picture, 1);
     setMinimumWidth(fontMetrics().averageCharWidth() * 48);
     connect(m_abort, &QPushButton::clicked, this, &DownloadWorkerWindow::abortRequested);
 }
@@ -73,22 +63,6 @@ void DownloadWorkerWindow::showLocalPath(const QString &path)
 {
     if (m_localPath->text() != path)
         m_localPath->setText(path);
-}
-
-void DownloadWorkerWindow::showPicture(const QString &path)
-{
-    QImageReader reader(path);
-    reader.setAutoTransform(true);
-    const QImage image = reader.read();
-    if (image.isNull())
-        return;
-    m_picture->setPixmap(
-        QPixmap::fromImage(image.scaled(PictureSide, PictureSide, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
-    m_picture->show();
-    // The window grows to the picture, and its frame with it.
-    adjustSize();
-    if (parentWidget())
-        parentWidget()->adjustSize();
 }
 
 void DownloadWorkerWindow::showEvent(QShowEvent *event)

@@ -6,7 +6,8 @@ class QLabel;
 class QPushButton;
 
 // A Download worker's small window: "Prekid", the local file once data has been
-// written, the status text, and with the preview on the finished picture.
+// written, and the status text. It closes as soon as its file is closed; the
+// Crawler window previews the pictures.
 class DownloadWorkerWindow : public QWidget
 {
     Q_OBJECT
@@ -20,7 +21,6 @@ public slots:
     void showHint(const QString &url);
     void showStatus(const QString &text);
     void showLocalPath(const QString &path);
-    void showPicture(const QString &path);
 
 signals:
     void abortRequested();
@@ -33,5 +33,4 @@ private:
     QPushButton *m_abort;
     QLabel *m_localPath;
     QLabel *m_status;
-    QLabel *m_picture;
 };

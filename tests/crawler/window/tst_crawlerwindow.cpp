@@ -215,7 +215,7 @@ void TestCrawlerWindow::deleteAsksAndMarksTheRow()
     QTRY_VERIFY(!QFileInfo::exists(path));
     QTRY_VERIFY(files->topLevelItem(1)->text(1).isEmpty());
     const QImage shown = files->topLevelItem(1)->icon(0).pixmap(16).toImage();
-    QCOMPARE(shown, CrawlerWindow::fileIcon(LocalFileRow::Missing).pixmap(16).toImage());
+    QCOMPARE(shown, tool.window.fileIcon(LocalFileRow::Missing).pixmap(16).toImage());
     QVERIFY(QFileInfo::exists(files->topLevelItem(0)->text(0)));
 }
 
@@ -275,7 +275,8 @@ void TestCrawlerWindow::aFastCrawlIsShownInBoundedBatches()
     constexpr auto Interval = std::chrono::milliseconds(250);
     QMetaObject::invokeMethod(
         tool.engine, [&] { tool.engine->setRefreshInterval(Interval); }, Qt::BlockingQueuedConnection);
-    QObject::connect(tool.engine, &CrawlerEngine::updated, tool.engine, [&] { ++updates; }, Qt::DirectConnection);
+    QObject::connect(
+        tool.engine, &CrawlerEngine::updated, tool.engine, [&] { ++updates; }, Qt::DirectConnection);
     tool.control<QLineEdit>(u"Adresa:"_s)->setText(peer.baseUrl() + u"index.htm"_s);
     QTest::qWait(50);
 
@@ -308,7 +309,7 @@ void TestCrawlerWindow::aFastCrawlIsShownInBoundedBatches()
         QCOMPARE(item->text(0), rows.at(row).path);
         QCOMPARE(item->text(1), rows.at(row).size);
         QCOMPARE(item->text(2), rows.at(row).time);
-        QCOMPARE(item->icon(0).pixmap(16).toImage(), CrawlerWindow::fileIcon(rows.at(row).icon).pixmap(16).toImage());
+        QCOMPARE(item->icon(0).pixmap(16).toImage(), tool.window.fileIcon(rows.at(row).icon).pixmap(16).toImage());
     }
 }
 

@@ -31,13 +31,11 @@ struct Run
     QStringList statuses;
     std::unique_ptr<QSignalSpy> closed;
 
-    Run(const DownloadJob &job, std::chrono::milliseconds readLimit = 5s, bool preview = false)
+    Run(const DownloadJob &job, std::chrono::milliseconds readLimit = 5s)
     {
         DownloadWorkerOptions options;
         options.readLimit = readLimit;
         options.tick = 50ms;
-        options.preview = preview;
-        options.previewHold = 100ms;
         engine = std::make_unique<DownloadWorkerEngine>(0, job, options);
         QObject::connect(
             engine.get(), &DownloadWorkerEngine::titleChanged, [this](const QString &title) { titles << title; });
@@ -252,16 +250,6 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(run.closed->size(), 1, 20000);
         QVERIFY(contents(path) == testBytes(4097));
         QTRY_VERIFY(proxy.log().contains(QStringLiteral("f4097.bin")));
-    }
-
-    void thePreviewIsOfferedOnceComplete()
-    {
-        const QString path = target(QStringLiteral("preview.bin"));
-        Run run({ m_http.baseUrl() + QStringLiteral("f4096.bin"), path, {} }, 5s, true);
-        QSignalSpy picture(run.engine.get(), &DownloadWorkerEngine::pictureReady);
-        QTRY_COMPARE_WITH_TIMEOUT(run.closed->size(), 1, 20000);
-        QCOMPARE(picture.size(), 1);
-        QCOMPARE(picture.first().first().toString(), path);
     }
 };
 

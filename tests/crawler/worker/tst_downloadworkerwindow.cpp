@@ -3,15 +3,12 @@
 #include "common/LighttpdPeer.h"
 #include "crawler/DownloadWorkers.h"
 #include "crawler/ui/DownloadWorkerTool.h"
-#include "platform/SettingKeys.h"
 #include "platform/SettingsFile.h"
-#include "platform/ToolSettings.h"
 #include "platform/WindowPlacementStore.h"
 #include "shell/ui/ToolLauncher.h"
 
 #include <QApplication>
 #include <QImage>
-#include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
@@ -62,45 +59,40 @@ private slots:
         delete m_area;
     }
 
-    void aFinishedPictureIsShownThenTheWindowCloses()
+    void aFinishedWorkerClosesAtOnce()
     {
-        ToolSettings(SettingKeys::crawler()).setFlag("IEPrew", true);
         const int index = DownloadWorkers::claimFree();
         QCOMPARE(index, 0);
         QSignalSpy opened(m_launcher, &ToolLauncher::windowOpened);
         QSignalSpy closed(m_launcher, &ToolLauncher::windowClosed);
         const QString local = m_out.filePath(QStringLiteral("velika-slika.png"));
-        ToolHostWorkerStarter().startWorker(index, {pictureUrl(), local, {}, false});
+        ToolHostWorkerStarter().startWorker(index, { pictureUrl(), local, {}, false });
         QTRY_COMPARE(opened.size(), 1);
-        auto *window = opened.first().first().value<QWidget *>();
-        QVERIFY(DownloadWorkers::isRunning(0));
-        QTRY_COMPARE(window->toolTip(), pictureUrl());
-        auto *abort = window->findChild<QPushButton *>();
-        QCOMPARE(abort->text(), QStringLiteral("Prekid"));
-        QCOMPARE(abort->toolTip(), pictureUrl());
-        QTRY_COMPARE(window->windowTitle(), QStringLiteral("... ") + pictureUrl().right(35));
-        const auto showsPicture = [window] {
-            const auto labels = window->findChildren<QLabel *>();
-            return std::any_of(labels.cbegin(), labels.cend(), [](QLabel *label) { return !label->pixmap().isNull(); });
-        };
-        QTRY_VERIFY(showsPicture());
-        const auto labels = window->findChildren<QLabel *>();
-        QVERIFY(std::any_of(labels.cbegin(), labels.cend(), [&](QLabel *label) { return label->text() == local; }));
-        QVERIFY2(unnamedControls(window).isEmpty(), qPrintable(unnamedControls(window).join(u", ")));
-        m_launcher->container(window)->grab().save(QStringLiteral("/tmp/torvex-worker.png"));
+        // Nothing holds the window once its file is closed: the mark is free for the next picture.
         QTRY_COMPARE_WITH_TIMEOUT(closed.size(), 1, 10000);
-        QTRY_VERIFY(!DownloadWorkers::isRunning(0));
+        QVERIFY(!DownloadWorkers::isRunning(0));
+        QFile served(m_root.filePath(QStringLiteral("slike/naslovna/velika-slika.png")));
+        QFile saved(local);
+        QVERIFY(served.open(QIODevice::ReadOnly) && saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll(), served.readAll());
     }
 
     void aSecondStartRaisesTheOpenWindow()
     {
-        ToolSettings(SettingKeys::crawler()).setFlag("IEPrew", false);
         QSignalSpy opened(m_launcher, &ToolLauncher::windowOpened);
-        const DownloadJob job{m_faults.url(QStringLiteral("/silent")), m_out.filePath(QStringLiteral("s.bin")), {}, false};
+        const DownloadJob job { m_faults.url(QStringLiteral("/silent")), m_out.filePath(QStringLiteral("s.bin")), {},
+            false };
         QCOMPARE(DownloadWorkers::claimFree(), 0);
         ToolHostWorkerStarter().startWorker(0, job);
         QTRY_COMPARE(opened.size(), 1);
         QWidget *worker = opened.first().first().value<QWidget *>();
+        QTRY_COMPARE(worker->toolTip(), job.url);
+        QTRY_COMPARE(worker->windowTitle(), job.url);
+        auto *abortButton = worker->findChild<QPushButton *>();
+        QCOMPARE(abortButton->text(), QStringLiteral("Prekid"));
+        QCOMPARE(abortButton->toolTip(), job.url);
+        QVERIFY2(unnamedControls(worker).isEmpty(), qPrintable(unnamedControls(worker).join(u", ")));
+        m_launcher->container(worker)->grab().save(QStringLiteral("/tmp/torvex-worker.png"));
         // Another worker takes the front.
         QCOMPARE(DownloadWorkers::claimFree(), 1);
         ToolHostWorkerStarter().startWorker(1, job);
@@ -116,7 +108,7 @@ private slots:
 
         // "Prekid" until each window closes (four attempts; a press that comes
         // before the next attempt started is ignored) and frees its mark.
-        for (QWidget *window : {worker, other}) {
+        for (QWidget *window : { worker, other }) {
             auto *abort = window->findChild<QPushButton *>();
             for (int press = 1; press <= 40 && m_launcher->openWindows().contains(window); ++press) {
                 QTest::qWait(150);
@@ -134,14 +126,15 @@ private slots:
     {
         QTemporaryDir work;
         const QString ini = work.filePath(QStringLiteral("TORVEX.INI"));
-        WindowPlacementStore store{SettingsFile(ini)};
+        WindowPlacementStore store { SettingsFile(ini) };
         QMdiArea area;
         area.resize(800, 600);
         area.show();
         ToolLauncher launcher(&area, &store);
-        const DownloadJob job{m_faults.url(QStringLiteral("/silent")), m_out.filePath(QStringLiteral("p.bin")), {}, false};
+        const DownloadJob job { m_faults.url(QStringLiteral("/silent")), m_out.filePath(QStringLiteral("p.bin")), {},
+            false };
         QSignalSpy opened(&launcher, &ToolLauncher::windowOpened);
-        const QList<int> workers{0, 2};
+        const QList<int> workers { 0, 2 };
         QList<QPoint> places;
         for (int index : workers) {
             launcher.launch(downloadWorkerTool(index), downloadWorkerArguments(job), false);
@@ -153,7 +146,7 @@ private slots:
         launcher.closeAll();
         QTRY_VERIFY(!DownloadWorkers::isRunning(0) && !DownloadWorkers::isRunning(2));
         const SettingsFile file(ini);
-        const QStringList keys{QStringLiteral("XPos"), QStringLiteral("YPos")};
+        const QStringList keys { QStringLiteral("XPos"), QStringLiteral("YPos") };
         const QStringList a = file.readMany(QStringLiteral("Http_asyA"), keys);
         const QStringList c = file.readMany(QStringLiteral("Http_asyC"), keys);
         QVERIFY2(!a.first().isEmpty() && !c.first().isEmpty(), qPrintable(a.join(u',') + u';' + c.join(u',')));
@@ -164,7 +157,8 @@ private slots:
         launcher.launch(downloadWorkerTool(2), downloadWorkerArguments(job), false);
         QTRY_COMPARE(opened.size(), 3);
         const QPoint again = launcher.container(opened.last().first().value<QWidget *>())->pos();
-        QVERIFY2((again - places.at(1)).manhattanLength() <= 4, qPrintable(QStringLiteral("%1,%2").arg(again.x()).arg(again.y())));
+        QVERIFY2((again - places.at(1)).manhattanLength() <= 4,
+            qPrintable(QStringLiteral("%1,%2").arg(again.x()).arg(again.y())));
         launcher.closeAll();
         QTRY_VERIFY(!DownloadWorkers::isRunning(2));
     }
@@ -175,7 +169,7 @@ private slots:
         QSignalSpy closed(m_launcher, &ToolLauncher::windowClosed);
         QCOMPARE(DownloadWorkers::claimFree(), 0);
         const QString local = m_out.filePath(QStringLiteral("skrivena.png"));
-        ToolHostWorkerStarter().startWorker(0, {m_faults.url(QStringLiteral("/drip/5")), local, {}, true});
+        ToolHostWorkerStarter().startWorker(0, { m_faults.url(QStringLiteral("/drip/5")), local, {}, true });
         QTRY_COMPARE(opened.size(), 1);
         QWidget *window = opened.first().first().value<QWidget *>();
         QTRY_VERIFY(!m_launcher->container(window)->isVisible());
