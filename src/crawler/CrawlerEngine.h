@@ -1,50 +1,39 @@
 #pragma once
 
-#include "crawler/CrawlerUpdate.h"
-#include "crawler/DownloadWorkers.h"
+#include "crawler/CrawlerDisplay.h"
 #include "crawler/LinkCollector.h"
 #include "crawler/LinkQueue.h"
 #include "crawler/LocalFiles.h"
-#include "crawler/LocalNaming.h"
+#include "crawler/MirrorIndex.h"
+#include "crawler/WindowFetch.h"
+#include "crawler/WorkerSlots.h"
 #include "platform/SettingsFile.h"
 #include "platform/ToolEngine.h"
 #include "platform/ToolSettings.h"
 
-#include <QElapsedTimer>
-#include <QPointer>
 #include <QTimer>
 
-#include <array>
 #include <chrono>
 #include <memory>
 
 namespace inet {
 class CurlDriver;
-class InternetRequest;
 class InternetSession;
-struct AsyncResult;
 } // namespace inet
 
-// The Crawler's engine: it fetches the start page, saves it under the local
-// mirror, scans it, and works through the link queue in class order, fetching
-// pages itself and handing pictures to free Download workers, until nothing
-// waits ("- gotovo -"). Every step runs as soon as the event that allows it
-// arrives; the one-second tick only watches the read limit and the workers.
+// The Crawler's engine: the crawl's schedule. It fetches the start page, saves
+// it in the local mirror, scans it, and works through the link queue in class
+// order, fetching pages itself and handing pictures to free Download workers,
+// until nothing waits and every file is on disk ("- gotovo -"). Every step runs
+// as soon as the event that allows it arrives; the one-second tick only watches
+// the read limit and the workers.
 class CrawlerEngine : public ToolEngine
 {
     Q_OBJECT
 
 public:
-    // The fetch state, as the window's designers numbered it.
-    enum State : int {
-        WaitingForHandle = 0,
-        HandleArrived = 1,
-        ReadReady = 2,
-        ReadPending = 3,
-        DataArrived = 4,
-        Ended = 5,
-        Finished = 9
-    };
+    // The crawl has ended; otherwise the state is the fetch state of WindowFetch.
+    static constexpr int Finished = 9;
 
     struct Fields
     {
@@ -57,8 +46,9 @@ public:
         bool hideWorkers = false; // "sakrij download"
     };
 
-    // root: where the mirror is made (the working directory). starter: opens
-    // Download workers; without one every file is fetched in the window.
+    // root: where the mirror is made (the working directory); its record of
+    // which URL owns which file lies there too, beside the Settings file.
+    // starter: opens Download workers; without one every file is fetched in the window.
     explicit CrawlerEngine(const SettingsFile &settings = SettingsFile::standard(), const QString &root = QString(),
         DownloadWorkerStarter *starter = nullptr);
     ~CrawlerEngine() override;
@@ -66,22 +56,24 @@ public:
     // A read that brings nothing for this long ends the fetch (tests shorten it).
     void setReadLimit(std::chrono::milliseconds limit) { m_readLimit = limit; }
     // How often the window is updated at most.
-    void setRefreshInterval(std::chrono::milliseconds interval);
+    void setRefreshInterval(std::chrono::milliseconds interval) { m_display.setInterval(interval); }
 
     static QString procedureName() { return QStringLiteral("Http_asy"); }
     static QString doneText() { return QStringLiteral("- gotovo -"); }
+    // The record of the mirror, beside the Settings file in the working directory.
+    static QString recordName() { return QStringLiteral("TORVEX.MAP"); }
 
     // The engine's state, for the window and for tests.
     Fields fields() const { return m_fields; }
-    int state() const { return m_state; }
+    int state() const { return m_finished ? Finished : m_fetch.state(); }
     bool isCrawling() const { return m_crawling; }
     QString status() const { return m_status; }
     int pageCounter() const { return m_pageCounter; }
     QString header() const;
     const LinkQueue &queue() const { return m_queue; }
     const LocalFiles &files() const { return m_files; }
-    EventLogRows errorRows() const { return m_errors; }
-    QString localPathOf(const QString &url) const { return m_naming.localPath(url); }
+    EventLogRows errorRows() const { return m_display.errors(); }
+    QString localPathOf(const QString &url) const { return m_index.pathOf(url); }
     // Every URL the engine asked the network for (in the window or through a
     // worker), in order.
     QStringList requestedUrls() const { return m_requested; }
@@ -110,88 +102,64 @@ protected:
     void onStop() override;
 
 private:
+    void newSession();
     void processUrl(const QString &url, int row);
-    void fetch(const QString &url, int row);
-    void fetchInWindow(const QString &url, int row);
-    void onStatus(quintptr context, int code);
-    void onCompleted(quintptr context, const inet::AsyncResult &result);
-    void readNext();
-    void endFetch();
-    void finish(bool inWindow);
+    void fetch(const QString &url);
+    void fetchInWindow(const QString &url);
+    void onFetchStatus(quintptr context, int code);
+    void onFetchEnded(const WindowFetch::Outcome &outcome);
+    void finish(bool inWindow, const WindowFetch::Outcome &outcome = {});
+    void scan(const QString &pageUrl, bool fromFetch);
+    void onWorkersEnded();
+    // Takes in the files of the workers that have ended; whether there were any.
+    bool collectEndedWorkers();
     void scheduleCrawlStep();
     void crawlStep();
     void endCrawl();
     void tick();
-    bool workersBusy();
-    void closeRequest();
+    bool scanAllowed(const QString &url, const QString &path) const;
+    bool isPicture(const QString &path) const;
     void addError(int code);
-    void addEvent(int code, const QString &text);
     void setStatus(const QString &text);
     void flush();
-    void markFilesChanged(const QList<int> &rows);
-    void markDirty();
-    bool openLocalFile();
-    bool writeLocal(const QByteArray &data);
-    void closeLocalFile();
-    bool scanAllowed(const QString &url, const QString &path) const;
-    void newSession();
 
     SettingsFile m_file;
     ToolSettings m_settings;
     Fields m_fields;
-    DownloadWorkerStarter *m_starter = nullptr;
     std::chrono::milliseconds m_readLimit { 20000 };
 
-    LocalNaming m_naming;
+    MirrorIndex m_index;
     LinkQueue m_queue;
     LocalFiles m_files;
     LinkCollector m_collector;
+    WorkerSlots m_workers;
+    CrawlerDisplay m_display;
+    WindowFetch m_fetch;
 
     std::unique_ptr<inet::CurlDriver> m_driver;
     std::unique_ptr<inet::InternetSession> m_session;
-    QPointer<inet::InternetRequest> m_request;
     quintptr m_context = 0;
-    int m_local = -1; // the local file being written
     // The page being fetched is scanned as it arrives, so it is not read back from disk.
     LinkScanner m_pageScanner;
     QList<QByteArray> m_pageReferences;
+    bool m_scanningFetch = false;
 
-    int m_state = WaitingForHandle;
     bool m_crawling = false;
+    bool m_finished = false;
     bool m_busy = false;
     bool m_stepQueued = false;
+    bool m_waitingForWorkers = false; // the queue is done, the workers not yet
+    bool m_statisticsShown = false; // the list's first header says "Lokal" until then
     int m_firstPage = 0;
     int m_pageCounter = 0;
     int m_queueSize = 0;
     QString m_currentUrl;
-    // The address the page came from after redirects: its references stand on it.
-    QString m_pageUrl;
     QString m_localPath;
     int m_currentRow = -1;
-    bool m_inWindow = false;
-    qint64 m_total = 0;
-    double m_rate = 0;
-    QElapsedTimer m_fetchClock;
-    QElapsedTimer m_readClock;
     QString m_status;
-    std::array<int, DownloadWorkers::Count> m_workerRows;
-
-    EventLogRows m_errors;
-    EventLogRows m_events;
     QStringList m_requested;
     QStringList m_workerUrls;
-
-    std::chrono::milliseconds m_refreshInterval { 100 };
     QTimer *m_tick = nullptr;
-    QTimer *m_refresh = nullptr;
-    bool m_waitingForWorkers = false; // the queue is done, the workers not yet
-    bool m_filesReset = true;
-    QSet<int> m_changedFiles;
-    int m_shownFiles = 0;
-    bool m_logReset = true;
-    int m_shownErrors = 0;
-    bool m_eventsChanged = false;
-    bool m_statisticsShown = false; // the list's first header says "Lokal" until then
 };
 
 Q_DECLARE_METATYPE(CrawlerEngine::Fields)

@@ -5,6 +5,7 @@
 #include "platform/inet/InetStatus.h"
 #include "platform/inet/InternetRequest.h"
 #include "platform/inet/InternetSession.h"
+#include "platform/inet/ReadSize.h"
 
 #include <QRandomGenerator>
 #include <QTimer>
@@ -110,6 +111,8 @@ void DownloadWorkerEngine::onStatus(quintptr, int code)
 void DownloadWorkerEngine::onCompleted(quintptr, const inet::AsyncResult &result)
 {
     if (result.error) {
+        // A server's refusal stays a refusal: asking again would only repeat it.
+        m_definitive = m_request && m_request->failedDefinitively();
         errorStep(result.error);
         return;
     }
@@ -136,7 +139,7 @@ void DownloadWorkerEngine::advance()
         case 2:
             m_state = 3;
             m_readStart.start();
-            m_request->read(ReadSize);
+            m_request->read(inet::ReadSize);
             return;
         case 4:
             if (!writePending())
@@ -188,7 +191,7 @@ void DownloadWorkerEngine::finishAttempt()
     m_file.close();
     closeRequest();
     ++m_attempts;
-    if (m_attempts < MaxAttempts && m_total == 0) {
+    if (m_attempts < MaxAttempts && m_total == 0 && !m_definitive) {
         emit titleChanged(titleFor(m_job.url, m_attempts + 1));
         // The next attempt starts from the event loop, after every caller of this step returned.
         QMetaObject::invokeMethod(this, &DownloadWorkerEngine::startAttempt, Qt::QueuedConnection);

@@ -30,7 +30,8 @@ struct DownloadWorkerOptions
 
 // One Download worker (A, B, C or D): fetches one URL into one local file,
 // driven by the Internet client's notifications, and retries a download that
-// brought nothing, up to four attempts in all. Transfer states: 0 waiting for
+// brought nothing, up to four attempts in all, unless the server refused it
+// (400 to 499, a redirect loop). Transfer states: 0 waiting for
 // the request handle, 1 handle arrived, 2 ready to read, 3 read issued,
 // 4 data arrived, 5 transfer ended.
 class DownloadWorkerEngine : public ToolEngine
@@ -39,7 +40,6 @@ class DownloadWorkerEngine : public ToolEngine
 
 public:
     static constexpr int MaxAttempts = 4;
-    static constexpr qsizetype ReadSize = 64 * 1024;
 
     DownloadWorkerEngine(
         int index, const DownloadJob &job, const DownloadWorkerOptions &options = {}, QObject *parent = nullptr);
@@ -95,4 +95,5 @@ private:
     int m_attempts = 0;
     qint64 m_total = 0;
     bool m_done = false;
+    bool m_definitive = false; // the last attempt's failure will not change on another
 };

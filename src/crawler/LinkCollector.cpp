@@ -3,22 +3,17 @@
 #include "crawler/LinkQueue.h"
 #include "crawler/LinkResolver.h"
 #include "crawler/LocalFiles.h"
-#include "crawler/LocalNaming.h"
+#include "crawler/MirrorIndex.h"
+#include "platform/inet/ReadSize.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
-namespace {
-
-constexpr qint64 ReadSize = 64 * 1024;
-
-} // namespace
-
-LinkCollector::LinkCollector(LinkQueue &queue, LocalFiles &files, const LocalNaming &naming)
+LinkCollector::LinkCollector(LinkQueue &queue, LocalFiles &files, MirrorIndex &index)
     : m_queue(queue)
     , m_files(files)
-    , m_naming(naming)
+    , m_index(index)
 { }
 
 int LinkCollector::scanFile(const QString &path, const QString &pageUrl)
@@ -29,9 +24,9 @@ int LinkCollector::scanFile(const QString &path, const QString &pageUrl)
     LinkScanner scanner;
     QList<QByteArray> references;
     int added = 0;
-    QByteArray buffer(ReadSize, Qt::Uninitialized);
+    QByteArray buffer(inet::ReadSize, Qt::Uninitialized);
     while (true) {
-        const qint64 count = file.read(buffer.data(), ReadSize);
+        const qint64 count = file.read(buffer.data(), inet::ReadSize);
         if (count <= 0)
             break;
         scanner.feed(QByteArrayView(buffer.constData(), count), references);
@@ -63,7 +58,7 @@ bool LinkCollector::collect(const QByteArray &reference, const QString &pageUrl)
     const QString url = LinkResolver::absolute(text, pageUrl);
     if (m_queue.contains(url))
         return false;
-    const QString path = m_naming.localPath(url);
+    const QString path = m_index.pathFor(url);
     makeDirectory(path);
     m_files.add(path);
     const QFileInfo local(path);

@@ -7,17 +7,17 @@
 
 class LinkQueue;
 class LocalFiles;
-class LocalNaming;
+class MirrorIndex;
 
 // Takes the references of a page into the link queue: each new URL gets its
-// local path (its directories are made on the way), a row in the local-files
-// list and its class.
+// own local path (its directories are made on the way), a row in the
+// local-files list and its class.
 class LinkCollector
 {
 public:
-    LinkCollector(LinkQueue &queue, LocalFiles &files, const LocalNaming &naming);
+    LinkCollector(LinkQueue &queue, LocalFiles &files, MirrorIndex &index);
 
-    // The site: URLs holding it are inside.
+    // The site: URLs that start with it are inside.
     void setSite(const QString &site) { m_site = site; }
     QString site() const { return m_site; }
     void setOverwrite(bool overwrite) { m_overwrite = overwrite; }
@@ -37,7 +37,7 @@ private:
 
     LinkQueue &m_queue;
     LocalFiles &m_files;
-    const LocalNaming &m_naming;
+    MirrorIndex &m_index;
     QString m_site;
     bool m_overwrite = false;
     QSet<QString> m_madeDirectories;

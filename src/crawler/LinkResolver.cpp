@@ -1,8 +1,10 @@
 #include "crawler/LinkResolver.h"
 
 #include "crawler/LocalNaming.h"
+#include "crawler/UrlParts.h"
 
 #include <QStringDecoder>
+#include <QStringList>
 
 #include <array>
 
@@ -71,23 +73,75 @@ bool LinkResolver::hasForeignScheme(const QString &reference)
     return false;
 }
 
+namespace {
+
+// RFC 3986, 5.2.4, on an absolute path: "." steps go, ".." takes the step before
+// it away (never the root); a path that ends in one ends with "/".
+QString removeDotSegments(const QString &path)
+{
+    if (!path.contains(u'.'))
+        return path;
+    const QStringList steps = path.split(u'/');
+    QStringList kept;
+    for (qsizetype i = 0; i < steps.size(); ++i) {
+        const QString &step = steps.at(i);
+        const bool last = i + 1 == steps.size();
+        if (step == u"." || step == u"..") {
+            if (step == u".." && kept.size() > 1)
+                kept.removeLast();
+            if (last)
+                kept.append(QString());
+            continue;
+        }
+        kept.append(step);
+    }
+    return kept.join(u'/');
+}
+
+// The page's URL without its query and fragment.
+QString withoutTail(const QString &url)
+{
+    const QString text = url.trimmed();
+    return text.left(text.size() - UrlParts::split(text).tail.size());
+}
+
+} // namespace
+
+QString LinkResolver::withoutDotSegments(const QString &url)
+{
+    const QString text = url.trimmed();
+    const UrlParts parts = UrlParts::split(text);
+    if (!parts.path.contains(u'.'))
+        return text;
+    const qsizetype pathStart = text.size() - parts.path.size() - parts.tail.size();
+    return text.left(pathStart) + removeDotSegments(parts.path) + parts.tail;
+}
+
 QString LinkResolver::absolute(const QString &reference, const QString &pageUrl)
 {
     const QString trimmed = reference.trimmed();
     if (isAbsolute(trimmed))
-        return trimmed;
+        return withoutDotSegments(trimmed);
     if (trimmed.startsWith(u"//")) {
         const QString scheme = LocalNaming::scheme(pageUrl);
-        return (scheme.isEmpty() ? QStringLiteral("http") : scheme) + u':' + trimmed;
+        return withoutDotSegments((scheme.isEmpty() ? QStringLiteral("http") : scheme) + u':' + trimmed);
     }
     if (trimmed.startsWith(u'/'))
-        return LocalNaming::serverRoot(pageUrl) + trimmed.mid(1);
-    return LocalNaming::directoryUrl(pageUrl) + trimmed;
+        return withoutDotSegments(LocalNaming::serverRoot(pageUrl) + trimmed.mid(1));
+    if (trimmed.startsWith(u'?'))
+        return withoutTail(pageUrl) + trimmed;
+    return withoutDotSegments(LocalNaming::directoryUrl(pageUrl) + trimmed);
 }
 
 QString LinkResolver::key(const QString &url)
 {
-    return url.toLower();
+    const QString text = url.trimmed();
+    const qsizetype mark = text.indexOf(QLatin1StringView("://"));
+    if (mark < 0)
+        return text;
+    const UrlParts parts = UrlParts::split(text);
+    const qsizetype hostEnd = mark + 3 + parts.authority.size();
+    return text.left(hostEnd).toLower() + text.mid(hostEnd);
 }
 
 bool LinkResolver::isScannedPicture(const QString &url)
@@ -104,5 +158,5 @@ bool LinkResolver::isInside(const QString &url, const QString &site)
 {
     if (!url.contains(QLatin1StringView("://")))
         return true;
-    return url.contains(site, Qt::CaseInsensitive);
+    return url.startsWith(site, Qt::CaseInsensitive);
 }

@@ -1,5 +1,7 @@
 #include "crawler/LocalNaming.h"
 
+#include "crawler/UrlParts.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QStringList>
@@ -12,43 +14,6 @@ const QString SchemeMark = QStringLiteral("://");
 // Linux takes at most 255 bytes per name; longer steps are shortened with a digest.
 constexpr int NameBytes = 255;
 constexpr int KeptChars = 120;
-
-struct UrlParts
-{
-    QString scheme; // "http", or empty when the text has none
-    QString authority; // host[:port]
-    QString path; // from the first "/" after the host up to the query, may be empty
-    QString tail; // "?query" and "#fragment", may be empty
-};
-
-UrlParts split(const QString &url)
-{
-    UrlParts parts;
-    QString rest = url.trimmed();
-    rest.replace(u'\\', u'/');
-    const qsizetype mark = rest.indexOf(SchemeMark);
-    if (mark >= 0) {
-        parts.scheme = rest.left(mark).toLower();
-        rest = rest.mid(mark + SchemeMark.size());
-    }
-    qsizetype hostEnd = rest.size();
-    for (const QChar end : { u'/', u'?', u'#' }) {
-        const qsizetype at = rest.indexOf(end);
-        if (at >= 0 && at < hostEnd)
-            hostEnd = at;
-    }
-    parts.authority = rest.left(hostEnd);
-    rest = rest.mid(hostEnd);
-    qsizetype tailStart = rest.size();
-    for (const QChar end : { u'?', u'#' }) {
-        const qsizetype at = rest.indexOf(end);
-        if (at >= 0 && at < tailStart)
-            tailStart = at;
-    }
-    parts.path = rest.left(tailStart);
-    parts.tail = rest.mid(tailStart);
-    return parts;
-}
 
 // The directory steps of a path with "." and ".." worked out, never above the top.
 QStringList directorySteps(const QString &path)
@@ -122,7 +87,7 @@ QString LocalNaming::localPath(const QString &url) const
 
 QString LocalNaming::relativeDirectory(const QString &url)
 {
-    const UrlParts parts = split(url);
+    const UrlParts parts = UrlParts::split(url);
     QString directory;
     if (!parts.authority.isEmpty())
         directory = safeStep(parts.authority) + u'/';
@@ -133,7 +98,7 @@ QString LocalNaming::relativeDirectory(const QString &url)
 
 QString LocalNaming::fileName(const QString &url)
 {
-    const UrlParts parts = split(url);
+    const UrlParts parts = UrlParts::split(url);
     QString name = fileStep(parts.path) + parts.tail;
     if (name.isEmpty())
         name = Index;
@@ -149,7 +114,7 @@ QString LocalNaming::fileName(const QString &url)
 QString LocalNaming::directoryUrl(const QString &url)
 {
     const QString text = url.trimmed();
-    const UrlParts parts = split(text);
+    const UrlParts parts = UrlParts::split(text);
     const qsizetype pathStart = text.size() - parts.path.size() - parts.tail.size();
     const qsizetype lastSlash = parts.path.lastIndexOf(u'/');
     if (lastSlash < 0)
@@ -159,7 +124,7 @@ QString LocalNaming::directoryUrl(const QString &url)
 
 QString LocalNaming::serverRoot(const QString &url)
 {
-    const UrlParts parts = split(url);
+    const UrlParts parts = UrlParts::split(url);
     if (parts.scheme.isEmpty())
         return parts.authority + u'/';
     return parts.scheme + SchemeMark + parts.authority + u'/';
@@ -167,5 +132,5 @@ QString LocalNaming::serverRoot(const QString &url)
 
 QString LocalNaming::scheme(const QString &url)
 {
-    return split(url).scheme;
+    return UrlParts::split(url).scheme;
 }

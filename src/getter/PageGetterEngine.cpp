@@ -3,6 +3,7 @@
 #include "platform/InternetErrorNames.h"
 #include "platform/SettingKeys.h"
 #include "platform/inet/InetError.h"
+#include "platform/inet/ReadSize.h"
 #include "platform/inet/SyncRequest.h"
 
 #include <QTimer>
@@ -143,7 +144,7 @@ void PageGetterEngine::pump()
             failWrite();
             return;
         }
-        m_buffer.resize(ReadSize);
+        m_buffer.resize(inet::ReadSize);
         m_started.start();
         m_downloading = true;
         m_timer->start();
@@ -151,7 +152,7 @@ void PageGetterEngine::pump()
     QElapsedTimer slice;
     slice.start();
     while (!slice.hasExpired(Slice.count())) {
-        const qint64 count = m_request->read(m_buffer.data(), ReadSize, ReadWait);
+        const qint64 count = m_request->read(m_buffer.data(), inet::ReadSize, ReadWait);
         if (count == inet::SyncRequest::Pending) {
             if (waitedTooLong())
                 return;

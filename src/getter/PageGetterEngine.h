@@ -36,7 +36,6 @@ class PageGetterEngine : public ToolEngine
     Q_OBJECT
 
 public:
-    static constexpr qint64 ReadSize = 64 * 1024;
 
     explicit PageGetterEngine(const SettingsFile &settings = SettingsFile::standard(), const PageGetterOptions &options = {},
                               QObject *parent = nullptr);

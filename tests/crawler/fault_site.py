@@ -7,6 +7,8 @@ Every request's path is printed on its own line ("GET /path") as it arrives.
   /ok.htm        a normal page
   /missing.htm   404
   /lost.gif      404 (a picture)
+  /loop.htm      a redirect to itself
+  /busy.htm      503
   /reset.htm     the connection is reset before any answer
   /stall.htm     headers and 1,000 bytes of a longer body, then silence
   /empty.htm     200 with an empty body
@@ -24,6 +26,7 @@ INDEX = (b"<html><body>\r\n"
          b"<a href=ok.htm>ok</a>\r\n"
          b"<a href=\"missing.htm\">404</a>\r\n"
          b"<img src=lost.gif>\r\n"
+         b"<a href=loop.htm>loop</a> <a href=busy.htm>busy</a>\r\n"
          b"<a href=reset.htm>reset</a>\r\n"
          b"<a href=stall.htm>stall</a>\r\n"
          b"<a href=empty.htm>empty</a> <a href=hangup.htm>hangup</a>\r\n"
@@ -54,6 +57,11 @@ class Handler(socketserver.BaseRequestHandler):
             self.request.sendall(answer("200 OK", INDEX))
         elif path == "/ok.htm":
             self.request.sendall(answer("200 OK", OK))
+        elif path == "/loop.htm":
+            self.request.sendall(("HTTP/1.1 302 Found\r\nLocation: /loop.htm\r\nContent-Length: 0\r\n"
+                                  "Connection: close\r\n\r\n").encode())
+        elif path == "/busy.htm":
+            self.request.sendall(answer("503 Service Unavailable", b"<html>zauzeto</html>"))
         elif path == "/reset.htm":
             # SO_LINGER with a zero time makes close() send a reset.
             # close() right here, before the server's orderly shutdown could send a FIN.

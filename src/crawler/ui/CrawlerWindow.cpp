@@ -1,10 +1,12 @@
 #include "crawler/ui/CrawlerWindow.h"
 
+#include <QBuffer>
 #include <QCheckBox>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -26,6 +28,7 @@ const QString PreviewOn = QStringLiteral("Preview is ON");
 const QString PreviewOff = QStringLiteral("Preview is OFF");
 const QString PreviewName = QStringLiteral("preview");
 const QString OverwriteText = QStringLiteral("pregazi postoječe");
+const QString PictureDescription = QStringLiteral("Slika");
 const QString LogName = QStringLiteral("Događaji");
 const QString HandleColumn = QStringLiteral("hInternet");
 const QString StatusColumn = QStringLiteral("status");
@@ -50,6 +53,8 @@ constexpr int ColumnPadding = 16;
 constexpr int AddressLength = 128;
 constexpr int ProxyLength = 64;
 constexpr int StatusLength = 253;
+// The side of the preview, in pixels.
+constexpr int PictureSide = 96;
 
 QLineEdit *shownField(const QString &name, QWidget *parent)
 {
@@ -122,6 +127,12 @@ CrawlerWindow::CrawlerWindow(QWidget *parent)
     m_preview = new QCheckBox(PreviewOff, this);
     m_preview->setAccessibleName(PreviewName);
     m_overwrite = new QCheckBox(OverwriteText, this);
+    // The picture saved last, while the preview is on; a screen reader reads its file's name.
+    m_picture = new QLabel(this);
+    m_picture->setFixedSize(PictureSide, PictureSide);
+    m_picture->setAlignment(Qt::AlignCenter);
+    m_picture->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    m_picture->setAccessibleDescription(PictureDescription);
 
     m_log = list(LogName, { HandleColumn, StatusColumn, DescriptionColumn }, this);
     m_log->header()->setSectionResizeMode(2, QHeaderView::Stretch);
@@ -165,14 +176,15 @@ CrawlerWindow::CrawlerWindow(QWidget *parent)
         flags->addWidget(box);
     flags->addStretch();
     grid->addLayout(flags, 4, 0, 1, 6);
-    grid->addWidget(m_log, 5, 0, 1, 6);
-    grid->addWidget(m_files, 6, 0, 1, 6);
+    grid->addWidget(m_picture, 0, 6, 5, 1, Qt::AlignTop);
+    grid->addWidget(m_log, 5, 0, 1, 7);
+    grid->addWidget(m_files, 6, 0, 1, 7);
     auto *buttons = new QHBoxLayout;
     for (QPushButton *button : { m_start, m_abort, m_disconnect })
         buttons->addWidget(button);
     buttons->addStretch();
     buttons->addWidget(m_delete);
-    grid->addLayout(buttons, 7, 0, 1, 6);
+    grid->addLayout(buttons, 7, 0, 1, 7);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);
     grid->setRowStretch(5, 1);
@@ -243,6 +255,7 @@ void CrawlerWindow::sendFields()
 void CrawlerWindow::showPreviewState()
 {
     m_preview->setText(m_preview->isChecked() ? PreviewOn : PreviewOff);
+    m_picture->setVisible(m_preview->isChecked());
 }
 
 void CrawlerWindow::deleteSelected()
@@ -265,6 +278,24 @@ void CrawlerWindow::applyUpdate(const CrawlerUpdate &update)
         m_files->headerItem()->setText(0, update.header);
     applyFiles(update);
     applyLog(update);
+    applyPreview(update);
+}
+
+void CrawlerWindow::applyPreview(const CrawlerUpdate &update)
+{
+    if (update.previewPath.isEmpty())
+        return;
+    QBuffer bytes;
+    bytes.setData(update.previewBytes);
+    QImageReader reader(&bytes);
+    reader.setAutoTransform(true);
+    // A large picture is decoded at the size it is shown at.
+    const QSize size = reader.size();
+    if (size.isValid() && (size.width() > PictureSide || size.height() > PictureSide))
+        reader.setScaledSize(size.scaled(PictureSide, PictureSide, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
+    const QImage image = reader.read();
+    m_picture->setPixmap(QPixmap::fromImage(image));
+    m_picture->setAccessibleName(image.isNull() ? QString() : update.previewPath);
 }
 
 void CrawlerWindow::applyFiles(const CrawlerUpdate &update)

@@ -10,6 +10,7 @@
 #include <functional>
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTreeWidget;
@@ -53,6 +54,7 @@ private:
     void deleteSelected();
     void applyFiles(const CrawlerUpdate &update);
     void applyLog(const CrawlerUpdate &update);
+    void applyPreview(const CrawlerUpdate &update);
 
     QLineEdit *m_address = nullptr;
     QCheckBox *m_useProxy = nullptr;
@@ -65,6 +67,7 @@ private:
     QCheckBox *m_pictures = nullptr;
     QCheckBox *m_preview = nullptr;
     QCheckBox *m_overwrite = nullptr;
+    QLabel *m_picture = nullptr;
     QTreeWidget *m_log = nullptr;
     QTreeWidget *m_files = nullptr;
     QPushButton *m_start = nullptr;

@@ -10,7 +10,9 @@ bool DownloadFile::create(const QString &path)
     m_written = 0;
     m_file.setFileName(path);
     errno = 0;
-    if (m_file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    // Unbuffered: each read's bytes are on disk as soon as they are written, so
+    // a stalled transfer's partial file shows what has arrived.
+    if (m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
         return true;
     fail(errno);
     return false;

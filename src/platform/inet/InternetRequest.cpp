@@ -64,7 +64,8 @@ void InternetRequest::begin()
     }
     const bool ftp = m_url.left(6).toLower() == "ftp://";
     const auto pacing = ftp ? CurlDriver::Pacing::EventsAndLook : CurlDriver::Pacing::Events;
-    if (!m_driver.add(m_easy, [this](CURLcode result) { onFinished(result); }, pacing))
+    if (!m_driver.add(
+            m_easy, [this](CURLcode result) { onFinished(result); }, pacing))
         postOpen(ErrorInternal);
 }
 
@@ -197,6 +198,7 @@ void InternetRequest::onFinished(CURLcode result)
     const int error = transferError(m_easy, result);
     if (error)
         m_error = error;
+    m_definitive = (error >= 400 && error < 500) || result == CURLE_TOO_MANY_REDIRECTS;
     postOpen(error);
     post(EventKind::Progress);
 }

@@ -56,6 +56,9 @@ public:
     // Where the request ended up after the redirects followed so far: the
     // address a page's relative references stand on.
     QString effectiveUrl() const;
+    // The request failed with an answer that asking again will not change: the
+    // server refused it (400 to 499) or its redirects run in a loop.
+    bool failedDefinitively() const { return m_definitive; }
 
 signals:
     void status(quintptr context, int code);
@@ -122,6 +125,7 @@ private:
     bool m_closed = false;
     int m_error = 0;
     long m_responseCode = 0;
+    bool m_definitive = false;
 };
 
 } // namespace inet

@@ -93,7 +93,7 @@ struct Sites
         const QString pageC = uR"(<html><body><a href="%1other/o1.htm">drugi</a> <a href="/site/sub/deep/">mapa</a>
 </body></html>
 )"_s.arg(b);
-        const QString abs = uR"(<html><body><a href="%1SITE/A.HTM">a</a></body></html>
+        const QString abs = uR"(<html><body><a href="%1site/a.htm">a</a></body></html>
 )"_s.arg(a.toUpper());
         const QString top = u"<html><body><a href=\"/site/never1.htm\">n</a></body></html>\r\n"_s;
         const QString other = uR"(<html><body><a href="o2.htm">o2</a> <img src="o2.gif">
@@ -201,7 +201,8 @@ void TestCrawlEngine::mirrorsTheSite()
     for (const Mirrored &file : siteFiles()) {
         const QString local = hostA + file.local;
         QCOMPARE(engine.localPathOf(sites.a + file.request.mid(1)), local);
-        QVERIFY2(SiteGenerator::readFile(local) == SiteGenerator::readFile(sites.rootA.filePath(file.served)), qPrintable(local));
+        QVERIFY2(SiteGenerator::readFile(local) == SiteGenerator::readFile(sites.rootA.filePath(file.served)),
+            qPrintable(local));
     }
 
     // Each fetched once; skipped links and pages linked only from outside pages never.

@@ -5,6 +5,7 @@
 #include "crawler/CrawlerEngine.h"
 #include "crawler/LocalNaming.h"
 #include "platform/ToolSettings.h"
+#include "platform/inet/SessionSettings.h"
 
 #include <QDir>
 #include <QFile>
@@ -72,14 +73,14 @@ class TestCrawlFaults : public QObject
 
 private slots:
     void init() { ToolSettings::resetSharedValues(); }
-    void failingLinksAreTriedFourTimes();
+    void retriesFollowTheAnswer();
     void fileThatCannotBeCreatedIsAnError();
     void abortEndsTheFetchKeepingWhatArrived();
     void disconnectClosesEveryConnection();
     void startResumesAnInterruptedCrawl();
 };
 
-void TestCrawlFaults::failingLinksAreTriedFourTimes()
+void TestCrawlFaults::retriesFollowTheAnswer()
 {
     FaultSite site;
     QVERIFY2(site.start(), qPrintable(site.peer.errorText()));
@@ -98,8 +99,13 @@ void TestCrawlFaults::failingLinksAreTriedFourTimes()
 
     QCOMPARE(site.requests(u"index.htm"_s), 1);
     QCOMPARE(site.requests(u"ok.htm"_s), 1);
-    QCOMPARE(site.requests(u"missing.htm"_s), 4);
-    QCOMPARE(site.requests(u"lost.gif"_s), 4);
+    // A refusal of the server is final: asked once, one error row.
+    QCOMPARE(site.requests(u"missing.htm"_s), 1);
+    QCOMPARE(site.requests(u"lost.gif"_s), 1);
+    // (a redirect loop is one fetch: the redirects it followed before giving up)
+    QCOMPARE(site.requests(u"loop.htm"_s), inet::SessionSettings().maxRedirects + 1);
+    // A failure that may pass next time is tried four times.
+    QCOMPARE(site.requests(u"busy.htm"_s), 4);
     QCOMPARE(site.requests(u"reset.htm"_s), 4);
     // An empty answer or a hang-up brings no bytes: tried four times as well.
     QCOMPARE(site.requests(u"empty.htm"_s), 4);
@@ -117,13 +123,15 @@ void TestCrawlFaults::failingLinksAreTriedFourTimes()
     QCOMPARE(shortened.readAll(), QByteArray(500, 'h'));
 
     const EventLogRows errors = engine.errorRows();
-    QCOMPARE(rowsWith(errors, u"404"_s, QString()), 8);
+    QCOMPARE(rowsWith(errors, u"404"_s, QString()), 2);
+    QCOMPARE(rowsWith(errors, u"12003"_s, u"error_internet_extended_error"_s), 1);
+    QCOMPARE(rowsWith(errors, u"503"_s, QString()), 4);
     QCOMPARE(rowsWith(errors, u"12031"_s, u"error_internet_connection_reset"_s), 4);
     QCOMPARE(rowsWith(errors, u"12002"_s, u"error_internet_timeout"_s), 1);
     // A hang-up before the answer and a body cut short are aborted connections.
     QCOMPARE(rowsWith(errors, u"12030"_s, u"error_internet_connection_aborted"_s), 5);
     // An empty answer is no error: it writes no row.
-    QCOMPARE(errors.size(), 18);
+    QCOMPARE(errors.size(), 17);
 
     // The end of the crawl shows the failed links as missing, the empty answer as empty.
     for (const LocalFileRow &row : engine.files().rows()) {
@@ -147,9 +155,11 @@ void TestCrawlFaults::fileThatCannotBeCreatedIsAnError()
     LighttpdPeer peer;
     QVERIFY2(peer.start(served.path()), qPrintable(peer.errorText()));
 
-    // A file stands where the host's directory would be made.
+    // The start page's file is a link into a directory that does not exist.
     QTemporaryDir work;
-    QVERIFY(SiteGenerator::writeFile(work.filePath(LocalNaming::relativeDirectory(peer.baseUrl()).chopped(1)), "x"));
+    const QString page = work.filePath(LocalNaming::relativeDirectory(peer.baseUrl()) + u"index.htm"_s);
+    QVERIFY(QDir().mkpath(QFileInfo(page).path()));
+    QVERIFY(QFile::link(work.filePath(u"none/index.htm"_s), page));
 
     CrawlerEngine engine(SettingsFile(work.filePath(u"TORVEX.INI"_s)), work.path());
     engine.start();
@@ -163,6 +173,7 @@ void TestCrawlFaults::fileThatCannotBeCreatedIsAnError()
     // Nothing saved, nothing scanned, and the failure is in the log.
     QCOMPARE(engine.queue().size(), 0);
     QCOMPARE(rowsWith(engine.errorRows(), u"3"_s, QString()), 1);
+    QCOMPARE(engine.files().size(), 1);
     QCOMPARE(engine.files().row(0).icon, int(LocalFileRow::Missing));
     engine.stop();
 }
@@ -177,7 +188,7 @@ void TestCrawlFaults::abortEndsTheFetchKeepingWhatArrived()
     QSignalSpy finished(&crawler.engine, &CrawlerEngine::crawlFinished);
     crawler.start(stalled);
     QTRY_COMPARE_WITH_TIMEOUT(crawler.savedBytes(stalled), 1000, 10000);
-    QCOMPARE(crawler.engine.state(), int(CrawlerEngine::ReadPending));
+    QCOMPARE(crawler.engine.state(), int(WindowFetch::ReadPending));
 
     crawler.engine.abortFetch();
     QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 5000);

@@ -58,7 +58,8 @@ private slots:
         QCOMPARE(crawler.engine->status(), CrawlerEngine::doneText());
         for (const auto &[served, path] : files) {
             const QString local = crawler.engine->localPathOf(server.url(u'/' + path));
-            QVERIFY2(SiteGenerator::readFile(local) == SiteGenerator::readFile(server.root() + served), qPrintable(served + u" -> "_s + local));
+            QVERIFY2(SiteGenerator::readFile(local) == SiteGenerator::readFile(server.root() + served),
+                qPrintable(served + u" -> "_s + local));
         }
         // The listing page of the directory without a default page was mirrored too.
         QVERIFY(SiteGenerator::readFile(crawler.engine->localPathOf(server.url(u"/arhiva/"_s))).contains("zapis.txt"));

@@ -4,6 +4,7 @@
 #include "crawler/LinkScanner.h"
 #include "crawler/LocalFiles.h"
 #include "crawler/LocalNaming.h"
+#include "crawler/MirrorIndex.h"
 
 #include <QDir>
 #include <QFile>
@@ -117,8 +118,13 @@ void TestLinkScan::referenceText_data()
     QTest::addColumn<QByteArray>("reference");
     QTest::addColumn<QString>("expected");
     QTest::newRow("ASCII") << QByteArray("sub/a.htm?x=1") << u"sub/a.htm?x=1"_s;
-    QTest::newRow("UTF-8 page") << QByteArray("\xc4\x8d" "vor/\xc5\xbe" "a.htm") << u"\u010dvor/\u017ea.htm"_s;
-    QTest::newRow("Windows-1250 page") << QByteArray("\xe8vor/\x9e" "a.htm") << u"%E8vor/%9Ea.htm"_s;
+    QTest::newRow("UTF-8 page") << QByteArray("\xc4\x8d"
+                                              "vor/\xc5\xbe"
+                                              "a.htm")
+                                << u"\u010dvor/\u017ea.htm"_s;
+    QTest::newRow("Windows-1250 page") << QByteArray("\xe8vor/\x9e"
+                                                     "a.htm")
+                                       << u"%E8vor/%9Ea.htm"_s;
     QTest::newRow("escapes stand") << QByteArray("a%20b.htm") << u"a%20b.htm"_s;
 }
 
@@ -187,8 +193,8 @@ void TestLinkScan::foreignSchemes()
     QTemporaryDir root;
     LinkQueue queue;
     LocalFiles files;
-    const LocalNaming naming(root.path());
-    LinkCollector collector(queue, files, naming);
+    MirrorIndex index(root.path(), root.filePath(QStringLiteral("TORVEX.MAP")));
+    LinkCollector collector(queue, files, index);
     collector.setSite(QStringLiteral("http://h/d/"));
     QCOMPARE(collector.collect(reference, QStringLiteral("http://h/d/p.htm")), queued);
     QCOMPARE(queue.size(), queued ? 1 : 0);
@@ -304,8 +310,8 @@ void TestLinkScan::classify()
 
     LinkQueue queue;
     LocalFiles files;
-    const LocalNaming naming(root.path());
-    LinkCollector collector(queue, files, naming);
+    MirrorIndex index(root.path(), root.filePath(QStringLiteral("TORVEX.MAP")));
+    LinkCollector collector(queue, files, index);
     collector.setSite(QStringLiteral("http://h/d/"));
     collector.setOverwrite(overwrite);
     QVERIFY(collector.collect(reference, QStringLiteral("http://h/d/p.htm")));
@@ -313,7 +319,7 @@ void TestLinkScan::classify()
     QCOMPARE(queue.row(0).cls, cls);
     QCOMPARE(files.size(), 1);
     QCOMPARE(files.row(0).icon, int(LocalFileRow::Queued));
-    QCOMPARE(files.row(0).path, naming.localPath(queue.row(0).url));
+    QCOMPARE(files.row(0).path, index.naming().localPath(queue.row(0).url));
 }
 
 void TestLinkScan::duplicateOnAnotherPage()
@@ -321,16 +327,17 @@ void TestLinkScan::duplicateOnAnotherPage()
     QTemporaryDir root;
     LinkQueue queue;
     LocalFiles files;
-    const LocalNaming naming(root.path());
-    LinkCollector collector(queue, files, naming);
+    MirrorIndex index(root.path(), root.filePath(QStringLiteral("TORVEX.MAP")));
+    LinkCollector collector(queue, files, index);
     collector.setSite(QStringLiteral("http://h/"));
-    QCOMPARE(collector.scanBytes("<a href=a.htm><a href=b/c.htm><a href=A.HTM>", QStringLiteral("http://h/p.htm")), 2);
+    // The server tells A.HTM from a.htm: both are new.
+    QCOMPARE(collector.scanBytes("<a href=a.htm><a href=b/c.htm><a href=A.HTM>", QStringLiteral("http://h/p.htm")), 3);
     // Another page names the same URLs, relative, root-relative and absolute.
     QCOMPARE(collector.scanBytes("<a href=/b/c.htm><a href=../a.htm><a href=http://H/a.htm><img src=n.gif>",
                  QStringLiteral("http://h/b/q.htm")),
         1);
-    QCOMPARE(queue.size(), 3);
-    QCOMPARE(queue.row(2).url, u"http://h/b/n.gif"_s);
+    QCOMPARE(queue.size(), 4);
+    QCOMPARE(queue.row(3).url, u"http://h/b/n.gif"_s);
     // A start page counts as known once marked.
     queue.markKnown(QStringLiteral("http://h/"));
     QVERIFY(!collector.collect("/", QStringLiteral("http://h/b/q.htm")));
@@ -341,8 +348,8 @@ void TestLinkScan::directoriesAreMade()
     QTemporaryDir root;
     LinkQueue queue;
     LocalFiles files;
-    const LocalNaming naming(root.path());
-    LinkCollector collector(queue, files, naming);
+    MirrorIndex index(root.path(), root.filePath(QStringLiteral("TORVEX.MAP")));
+    LinkCollector collector(queue, files, index);
     collector.setSite(QStringLiteral("http://host/"));
     QVERIFY(collector.collect("a/b/page.htm", QStringLiteral("http://host/")));
     QVERIFY(QFileInfo(root.filePath(QStringLiteral("host/a/b"))).isDir());
@@ -382,7 +389,9 @@ void TestLinkScan::queueOrderAndRetries()
     QCOMPARE(tries(0), 1);
     QCOMPARE(tries(2), 1);
     QVERIFY(!queue.takeNext());
-    QVERIFY(queue.contains(QStringLiteral("HTTP://H/A.HTM")));
+    // Scheme and host in any case, the path as written.
+    QVERIFY(queue.contains(QStringLiteral("HTTP://H/a.htm")));
+    QVERIFY(!queue.contains(QStringLiteral("http://h/A.htm")));
 }
 
 QTEST_GUILESS_MAIN(TestLinkScan)
