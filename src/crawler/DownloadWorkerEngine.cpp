@@ -64,9 +64,15 @@ void DownloadWorkerEngine::onStart()
     m_timer->setInterval(m_options.tick);
     connect(m_timer, &QTimer::timeout, this, &DownloadWorkerEngine::onTick);
     m_timer->start();
-    emit titleChanged(titleFor(m_job.url, 1));
-    emit hintChanged(m_job.url);
-    startAttempt();
+    m_statusShown = new QTimer(this);
+    m_statusShown->setSingleShot(true);
+    m_statusShown->setInterval(m_options.statusInterval);
+    connect(m_statusShown, &QTimer::timeout, this, &DownloadWorkerEngine::emitStatus);
+    m_wait = new QTimer(this);
+    m_wait->setSingleShot(true);
+    m_wait->setInterval(m_options.waitForNext);
+    connect(m_wait, &QTimer::timeout, this, &DownloadWorkerEngine::endWaiting);
+    startJob(m_job);
 }
 
 void DownloadWorkerEngine::onStop()
@@ -76,6 +82,53 @@ void DownloadWorkerEngine::onStop()
     m_file.close();
     if (m_timer)
         m_timer->stop();
+    // A job handed over as the window closed is not fetched: its mark goes back.
+    if (const std::optional<DownloadJob> handed = DownloadWorkers::takeJob(m_index, this))
+        InstanceRegistry::release(DownloadWorkers::procedureName(m_index), handed->claim);
+    releaseMark();
+}
+
+void DownloadWorkerEngine::startJob(const DownloadJob &job)
+{
+    m_job = job;
+    m_attempts = 0;
+    m_done = false;
+    m_definitive = false;
+    emit titleChanged(titleFor(m_job.url, 1));
+    emit hintChanged(m_job.url);
+    emit localPathChanged(QString());
+    startAttempt();
+}
+
+void DownloadWorkerEngine::jobDone()
+{
+    m_done = true;
+    // Waiting first, then free: a Crawler that claims the mark at once finds this window.
+    DownloadWorkers::waitForJob(m_index, this, [this] { takeHandedJob(); });
+    releaseMark();
+    m_wait->start();
+}
+
+void DownloadWorkerEngine::takeHandedJob()
+{
+    if (const std::optional<DownloadJob> job = DownloadWorkers::takeJob(m_index, this)) {
+        m_wait->stop();
+        startJob(*job);
+    }
+}
+
+void DownloadWorkerEngine::endWaiting()
+{
+    if (const std::optional<DownloadJob> job = DownloadWorkers::takeJob(m_index, this)) {
+        startJob(*job);
+        return;
+    }
+    emit closeRequested();
+}
+
+void DownloadWorkerEngine::releaseMark()
+{
+    InstanceRegistry::release(DownloadWorkers::procedureName(m_index), std::exchange(m_job.claim, 0));
 }
 
 void DownloadWorkerEngine::startAttempt()
@@ -170,8 +223,9 @@ bool DownloadWorkerEngine::writePending()
         errorStep(m_file.error());
         return false;
     }
+    if (m_total == 0)
+        emit localPathChanged(m_job.localPath);
     m_total += data.size();
-    emit localPathChanged(m_job.localPath);
     return true;
 }
 
@@ -197,8 +251,7 @@ void DownloadWorkerEngine::finishAttempt()
         QMetaObject::invokeMethod(this, &DownloadWorkerEngine::startAttempt, Qt::QueuedConnection);
         return;
     }
-    m_done = true;
-    emit closeRequested();
+    jobDone();
 }
 
 void DownloadWorkerEngine::closeRequest()
@@ -241,5 +294,18 @@ void DownloadWorkerEngine::onTick()
 
 void DownloadWorkerEngine::showStatus()
 {
+    // A small file passes through a dozen texts in a millisecond: the window is
+    // told at once, then at most once per interval, and always the last text.
+    m_statusPending = true;
+    if (m_options.statusInterval.count() == 0 || !m_statusShown->isActive())
+        emitStatus();
+}
+
+void DownloadWorkerEngine::emitStatus()
+{
+    if (!m_statusPending)
+        return;
+    m_statusPending = false;
     emit statusChanged(m_status.shown());
+    m_statusShown->start();
 }

@@ -26,12 +26,18 @@ struct DownloadWorkerOptions
     std::chrono::milliseconds readLimit { std::chrono::seconds(20) };
     // The worker's clock: it checks the read limit on each tick.
     std::chrono::milliseconds tick { std::chrono::seconds(1) };
+    // How long the window stays open for the Crawler's next picture once its file is closed.
+    std::chrono::milliseconds waitForNext { std::chrono::seconds(1) };
+    // The window is told the status text at most this often (0: every text).
+    std::chrono::milliseconds statusInterval { 100 };
 };
 
 // One Download worker (A, B, C or D): fetches one URL into one local file,
 // driven by the Internet client's notifications, and retries a download that
 // brought nothing, up to four attempts in all, unless the server refused it
-// (400 to 499, a redirect loop). Transfer states: 0 waiting for
+// (400 to 499, a redirect loop). Once the file is closed its running mark is
+// free; the window waits a moment for the Crawler's next picture, which it then
+// fetches the same way, before it closes. Transfer states: 0 waiting for
 // the request handle, 1 handle arrived, 2 ready to read, 3 read issued,
 // 4 data arrived, 5 transfer ended.
 class DownloadWorkerEngine : public ToolEngine
@@ -51,6 +57,8 @@ public:
     static QString agentName(int index, int number);
 
     int state() const { return m_state; }
+    // The job the worker is on (or finished last).
+    DownloadJob job() const { return m_job; }
     int attemptsMade() const { return m_attempts; }
     qint64 total() const { return m_total; }
 
@@ -69,7 +77,12 @@ protected:
     void onStop() override;
 
 private:
+    void startJob(const DownloadJob &job);
     void startAttempt();
+    void jobDone();
+    void takeHandedJob();
+    void endWaiting();
+    void releaseMark();
     void onStatus(quintptr context, int code);
     void onCompleted(quintptr context, const inet::AsyncResult &result);
     void advance();
@@ -79,6 +92,7 @@ private:
     void closeRequest();
     void onTick();
     void showStatus();
+    void emitStatus();
 
     int m_index;
     DownloadJob m_job;
@@ -87,6 +101,9 @@ private:
     inet::InternetSession *m_session = nullptr;
     inet::InternetRequest *m_request = nullptr;
     QTimer *m_timer = nullptr;
+    QTimer *m_wait = nullptr;
+    QTimer *m_statusShown = nullptr;
+    bool m_statusPending = false;
     inet::DownloadFile m_file;
     DownloadWorkerStatus m_status;
     QByteArray m_pending;

@@ -8,18 +8,22 @@ WorkerSlots::WorkerSlots(DownloadWorkerStarter *starter)
     m_rows.fill(-1);
 }
 
-int WorkerSlots::start(const DownloadJob &job, int fileRow)
+int WorkerSlots::start(DownloadJob job, int fileRow)
 {
     if (!m_starter)
         return -1;
-    const int worker = DownloadWorkers::claimFree();
+    const DownloadWorkers::Claimed claimed = DownloadWorkers::claimFree();
+    const int worker = claimed.index;
     if (worker < 0)
         return -1;
     // The worker's earlier job has ended, since its mark was free.
     if (m_rows[worker] >= 0)
         m_ended.append(m_rows[worker]);
     m_rows[worker] = fileRow;
-    m_starter->startWorker(worker, job);
+    job.claim = claimed.claim;
+    // A worker window still open after its last file takes the job; else a new one opens.
+    if (!DownloadWorkers::handOver(worker, job))
+        m_starter->startWorker(worker, job);
     return worker;
 }
 

@@ -19,7 +19,7 @@ public:
     // Claims the first free worker in the order A, B, C, D and starts it on the
     // job, which writes the file of the given row; the worker's index, or -1
     // when all four run.
-    int start(const DownloadJob &job, int fileRow);
+    int start(DownloadJob job, int fileRow);
     // A worker this crawl started is still writing.
     bool busy() const;
     // The file rows of the workers that have ended since the last call.

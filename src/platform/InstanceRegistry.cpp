@@ -1,14 +1,15 @@
 #include "platform/InstanceRegistry.h"
 
+#include <QHash>
 #include <QMutex>
-#include <QSet>
 
 namespace {
 
 struct Marks
 {
     QMutex mutex;
-    QSet<QString> held;
+    QHash<QString, InstanceRegistry::Claim> held;
+    InstanceRegistry::Claim last = 0;
 };
 
 Marks &marks()
@@ -19,24 +20,26 @@ Marks &marks()
 
 } // namespace
 
-bool InstanceRegistry::tryClaim(const QString &procedureName)
+InstanceRegistry::Claim InstanceRegistry::tryClaim(const QString &procedureName)
 {
     QMutexLocker lock(&marks().mutex);
     if (marks().held.contains(procedureName))
-        return false;
-    marks().held.insert(procedureName);
-    return true;
+        return 0;
+    const Claim claim = ++marks().last;
+    marks().held.insert(procedureName, claim);
+    return claim;
 }
 
-void InstanceRegistry::release(const QString &procedureName)
+void InstanceRegistry::release(const QString &procedureName, Claim claim)
 {
-    bool held = false;
     {
         QMutexLocker lock(&marks().mutex);
-        held = marks().held.remove(procedureName);
+        const auto held = marks().held.constFind(procedureName);
+        if (claim == 0 || held == marks().held.constEnd() || held.value() != claim)
+            return;
+        marks().held.erase(held);
     }
-    if (held)
-        emit notifier()->released(procedureName);
+    emit notifier()->released(procedureName);
 }
 
 bool InstanceRegistry::isClaimed(const QString &procedureName)

@@ -8,9 +8,13 @@
 // The check and the claim are one step, so two quick starts can never both win.
 namespace InstanceRegistry {
 
-// Claims the mark; false when it is already held.
-bool tryClaim(const QString &procedureName);
-void release(const QString &procedureName);
+// One claim of a mark, never 0. Releasing with it frees the mark only while the
+// mark is still this claim's: a late release never frees a later holder's mark.
+using Claim = quint64;
+
+// Claims the mark; 0 when it is already held.
+Claim tryClaim(const QString &procedureName);
+void release(const QString &procedureName, Claim claim);
 bool isClaimed(const QString &procedureName);
 
 // Tells of every released mark, on the thread that released it: a tool that

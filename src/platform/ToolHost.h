@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/InstanceRegistry.h"
 #include "platform/ToolDescriptor.h"
 
 #include <QStringList>
@@ -13,9 +14,9 @@ public:
     virtual ~ToolHost() = default;
 
     // Safe from any thread: the window opens on the GUI thread. For a
-    // single-instance tool whose mark the caller has already claimed, pass
-    // alreadyClaimed; the host releases the mark when the window has closed.
-    virtual void launch(const ToolDescriptor &tool, const QStringList &arguments, bool alreadyClaimed) = 0;
+    // single-instance tool whose mark the caller has already claimed, pass the
+    // claim (else 0); the host releases it when the window has closed.
+    virtual void launch(const ToolDescriptor &tool, const QStringList &arguments, InstanceRegistry::Claim claim) = 0;
 
     static ToolHost *instance();
     static void setInstance(ToolHost *host);

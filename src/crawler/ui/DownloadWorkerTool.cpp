@@ -16,6 +16,7 @@ DownloadJob jobFrom(const QStringList &arguments)
     job.localPath = arguments.value(1);
     job.proxy = arguments.value(2);
     job.hidden = arguments.value(3) == HiddenMark;
+    job.claim = arguments.value(4).toULongLong();
     return job;
 }
 
@@ -23,7 +24,7 @@ DownloadJob jobFrom(const QStringList &arguments)
 
 QStringList downloadWorkerArguments(const DownloadJob &job)
 {
-    return { job.url, job.localPath, job.proxy, job.hidden ? HiddenMark : QString() };
+    return { job.url, job.localPath, job.proxy, job.hidden ? HiddenMark : QString(), QString::number(job.claim) };
 }
 
 ToolDescriptor downloadWorkerTool(int index)
@@ -51,8 +52,8 @@ void ToolHostWorkerStarter::startWorker(int index, const DownloadJob &job)
     ToolHost *host = ToolHost::instance();
     if (!host) {
         // Nowhere to open it: the claimed mark must not stay held for ever.
-        InstanceRegistry::release(DownloadWorkers::procedureName(index));
+        InstanceRegistry::release(DownloadWorkers::procedureName(index), job.claim);
         return;
     }
-    host->launch(downloadWorkerTool(index), downloadWorkerArguments(job), true);
+    host->launch(downloadWorkerTool(index), downloadWorkerArguments(job), job.claim);
 }

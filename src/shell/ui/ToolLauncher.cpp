@@ -14,7 +14,7 @@
 struct ToolLauncher::RunningTool
 {
     QString procedureName;
-    bool holdsMark = false;
+    InstanceRegistry::Claim claim = 0; // the instance mark the window holds, if any
     bool topLevel = false;
     bool resizable = true;
     // The tool window's font gives its dialog units, also after the window is gone.
@@ -37,7 +37,7 @@ ToolLauncher::~ToolLauncher()
     closeAll();
 }
 
-void ToolLauncher::launch(const ToolDescriptor &tool, const QStringList &arguments, bool alreadyClaimed)
+void ToolLauncher::launch(const ToolDescriptor &tool, const QStringList &arguments, InstanceRegistry::Claim claim)
 {
     auto onOwnThread = [this](auto &&call) {
         if (QThread::currentThread() == thread())
@@ -45,18 +45,17 @@ void ToolLauncher::launch(const ToolDescriptor &tool, const QStringList &argumen
         else
             QMetaObject::invokeMethod(this, std::forward<decltype(call)>(call), Qt::QueuedConnection);
     };
-    bool holdsMark = alreadyClaimed;
-    if (tool.singleInstance && !alreadyClaimed) {
-        if (!InstanceRegistry::tryClaim(tool.procedureName)) {
+    if (tool.singleInstance && !claim) {
+        claim = InstanceRegistry::tryClaim(tool.procedureName);
+        if (!claim) {
             onOwnThread([this, name = tool.procedureName] { bringToFront(name); });
             return;
         }
-        holdsMark = true;
     }
-    onOwnThread([this, tool, arguments, holdsMark] { open(tool, arguments, holdsMark); });
+    onOwnThread([this, tool, arguments, claim] { open(tool, arguments, claim); });
 }
 
-void ToolLauncher::open(const ToolDescriptor &tool, const QStringList &arguments, bool holdsMark)
+void ToolLauncher::open(const ToolDescriptor &tool, const QStringList &arguments, InstanceRegistry::Claim claim)
 {
     ToolParts parts;
     try {
@@ -68,13 +67,12 @@ void ToolLauncher::open(const ToolDescriptor &tool, const QStringList &arguments
     }
     if (!parts.window) {
         parts.engine.reset();
-        if (holdsMark)
-            InstanceRegistry::release(tool.procedureName);
+        InstanceRegistry::release(tool.procedureName, claim);
         return;
     }
     auto entry = std::make_unique<RunningTool>();
     entry->procedureName = tool.procedureName;
-    entry->holdsMark = holdsMark;
+    entry->claim = claim;
     entry->topLevel = tool.topLevel;
     entry->resizable = parts.window->minimumSize() != parts.window->maximumSize();
     entry->font = parts.window->font();
@@ -86,16 +84,27 @@ void ToolLauncher::open(const ToolDescriptor &tool, const QStringList &arguments
     RunningTool &running = *entry;
     m_running.push_back(std::move(entry));
 
-    QWidget *container = running.topLevel ? showOnItsOwn(running) : wrapInSubWindow(running);
+    // The engine starts before the window is shown: a Download worker is at work
+    // while the frame still lays out its window. Its wish to close arrives once
+    // this function has returned, when the container exists.
     if (running.engine) {
         connect(
-            running.engine->engine(), &ToolEngine::closeRequested, container, &QWidget::close, Qt::QueuedConnection);
+            running.engine->engine(), &ToolEngine::closeRequested, this,
+            [this, window = running.window] {
+                if (QWidget *frame = container(window))
+                    frame->close();
+            },
+            Qt::QueuedConnection);
         running.engine->start();
     }
+    if (running.topLevel)
+        showOnItsOwn(running);
+    else
+        wrapInSubWindow(running);
     emit windowOpened(running.window);
 }
 
-QWidget *ToolLauncher::wrapInSubWindow(RunningTool &running)
+void ToolLauncher::wrapInSubWindow(RunningTool &running)
 {
     QWidget *window = running.window;
     const bool sized = window->testAttribute(Qt::WA_Resized);
@@ -119,10 +128,9 @@ QWidget *ToolLauncher::wrapInSubWindow(RunningTool &running)
     if (m_placements && !running.procedureName.isEmpty())
         PlacementAdapter(*m_placements, QFontMetrics(running.font))
             .restore(running.procedureName, sub, running.resizable);
-    return sub;
 }
 
-QWidget *ToolLauncher::showOnItsOwn(RunningTool &running)
+void ToolLauncher::showOnItsOwn(RunningTool &running)
 {
     QWidget *window = running.window;
     window->setParent(m_area->window(), window->windowFlags() | Qt::Window);
@@ -132,7 +140,6 @@ QWidget *ToolLauncher::showOnItsOwn(RunningTool &running)
     running.container = window;
     connect(window, &QObject::destroyed, this, [this, window] { finish(window); });
     window->show();
-    return window;
 }
 
 void ToolLauncher::bringToFront(const QString &procedureName)
@@ -202,22 +209,21 @@ void ToolLauncher::finish(const QWidget *container)
 void ToolLauncher::releaseMarkWhenStopped(RunningTool &running, bool stopped)
 {
     if (stopped) {
-        if (running.holdsMark)
-            InstanceRegistry::release(running.procedureName);
+        InstanceRegistry::release(running.procedureName, running.claim);
         return;
     }
     // A stuck engine keeps its mark until its thread ends. Its EngineThread is
     // let go: destroying it would wait for the engine once more.
     QThread *thread = running.engine->thread();
     (void)running.engine.release();
-    if (!running.holdsMark)
+    if (!running.claim)
         return;
     auto released = std::make_shared<bool>(false);
-    auto release = [released, name = running.procedureName] {
+    auto release = [released, name = running.procedureName, claim = running.claim] {
         if (*released)
             return;
         *released = true;
-        InstanceRegistry::release(name);
+        InstanceRegistry::release(name, claim);
     };
     connect(thread, &QThread::finished, this, release, Qt::QueuedConnection);
     if (thread->isFinished())

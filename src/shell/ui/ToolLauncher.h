@@ -31,7 +31,7 @@ public:
     ~ToolLauncher() override;
 
     // Safe from any thread; the window opens on the launcher's thread.
-    void launch(const ToolDescriptor &tool, const QStringList &arguments, bool alreadyClaimed) override;
+    void launch(const ToolDescriptor &tool, const QStringList &arguments, InstanceRegistry::Claim claim) override;
 
     // Closes every tool window through its normal close: each saves its
     // placement and its engine stops (within the shutdown limit).
@@ -55,9 +55,9 @@ signals:
 private:
     struct RunningTool;
 
-    void open(const ToolDescriptor &tool, const QStringList &arguments, bool holdsMark);
-    QWidget *wrapInSubWindow(RunningTool &running);
-    QWidget *showOnItsOwn(RunningTool &running);
+    void open(const ToolDescriptor &tool, const QStringList &arguments, InstanceRegistry::Claim claim);
+    void wrapInSubWindow(RunningTool &running);
+    void showOnItsOwn(RunningTool &running);
     void bringToFront(const QString &procedureName);
     void finish(const QWidget *container);
     void releaseMarkWhenStopped(RunningTool &running, bool stopped);

@@ -253,7 +253,7 @@ void ToolboxFrame::choose(MenuItem item)
         break;
     }
     if (const std::optional<ToolDescriptor> tool = ToolCatalog::descriptorFor(item))
-        m_launcher->launch(*tool, {}, false);
+        m_launcher->launch(*tool, {}, 0);
 }
 
 void ToolboxFrame::editFocused(const char *operation)

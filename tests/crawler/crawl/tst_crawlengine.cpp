@@ -182,11 +182,14 @@ void TestCrawlEngine::mirrorsTheSite()
     QFETCH(QList<int>, busy);
     const bool workersBusy = busy.size() == DownloadWorkers::Count;
     // Workers that other windows keep busy for the whole crawl.
-    for (const int index : std::as_const(busy))
-        QVERIFY(InstanceRegistry::tryClaim(DownloadWorkers::procedureName(index)));
+    QList<InstanceRegistry::Claim> claims;
+    for (const int index : std::as_const(busy)) {
+        claims.append(InstanceRegistry::tryClaim(DownloadWorkers::procedureName(index)));
+        QVERIFY(claims.constLast());
+    }
     auto release = qScopeGuard([&] {
-        for (const int index : std::as_const(busy))
-            InstanceRegistry::release(DownloadWorkers::procedureName(index));
+        for (qsizetype i = 0; i < claims.size(); ++i)
+            InstanceRegistry::release(DownloadWorkers::procedureName(busy.at(i)), claims.at(i));
     });
     Sites sites;
     QVERIFY2(sites.start(), qPrintable(sites.peerA.errorText() + sites.peerB.errorText()));

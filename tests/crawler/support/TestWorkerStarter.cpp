@@ -3,16 +3,28 @@
 #include "crawler/DownloadWorkerEngine.h"
 #include "platform/InstanceRegistry.h"
 
+TestWorkerStarter::~TestWorkerStarter()
+{
+    for (DownloadWorkerEngine *worker : std::as_const(m_live)) {
+        worker->stop();
+        delete worker;
+    }
+}
+
 void TestWorkerStarter::startWorker(int index, const DownloadJob &job)
 {
-    m_handOvers.append({ index, job });
-    m_most = std::max(m_most, ++m_running);
     auto *worker = new DownloadWorkerEngine(index, job);
-    connect(worker, &ToolEngine::closeRequested, this, [this, worker, index] {
+    m_live.insert(worker);
+    m_most = std::max(m_most, int(m_live.size()));
+    // Each job the worker starts names its URL first.
+    connect(worker, &DownloadWorkerEngine::hintChanged, this, [this, worker, index] {
+        m_handOvers.append({ index, worker->job() });
+    });
+    connect(worker, &ToolEngine::closeRequested, this, [this, worker, index, claim = job.claim] {
+        m_live.remove(worker);
         worker->stop();
         worker->deleteLater();
-        --m_running;
-        InstanceRegistry::release(DownloadWorkers::procedureName(index));
+        InstanceRegistry::release(DownloadWorkers::procedureName(index), claim);
     });
     // A worker starts on a thread of its own; here it starts once the Crawler's step is over.
     QMetaObject::invokeMethod(worker, &ToolEngine::start, Qt::QueuedConnection);

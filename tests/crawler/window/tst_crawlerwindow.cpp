@@ -4,6 +4,7 @@
 #include "common/LighttpdPeer.h"
 #include "common/PeerProcess.h"
 #include "crawler/CrawlerEngine.h"
+#include "crawler/LocalNaming.h"
 #include "crawler/ui/CrawlerTool.h"
 #include "crawler/ui/CrawlerWindow.h"
 #include "platform/EngineThread.h"
@@ -12,7 +13,10 @@
 #include "shell/ui/ToolLauncher.h"
 
 #include <QCheckBox>
+#include <QDateTime>
 #include <QFileInfo>
+#include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -24,6 +28,16 @@
 using namespace Qt::StringLiterals;
 
 namespace {
+
+// A control found by its accessible name or its text.
+template <typename T> T *controlOf(const QWidget *window, const QString &name)
+{
+    for (T *widget : window->findChildren<T *>()) {
+        if (widget->accessibleName() == name || widget->property("text").toString() == name)
+            return widget;
+    }
+    return nullptr;
+}
 
 // A window wired to its engine on a thread of its own, as the frame runs them.
 struct Tool
@@ -47,14 +61,7 @@ struct Tool
     bool close() { return !thread || thread->shutdown(std::chrono::seconds(10)); }
     SettingsFile settings() const { return SettingsFile(work.filePath(u"TORVEX.INI"_s)); }
 
-    template <typename T> T *control(const QString &name) const
-    {
-        for (T *widget : window.findChildren<T *>()) {
-            if (widget->accessibleName() == name || widget->property("text").toString() == name)
-                return widget;
-        }
-        return nullptr;
-    }
+    template <typename T> T *control(const QString &name) const { return controlOf<T>(&window, name); }
     void grab(const QString &name) { window.grab().save(u"/tmp/"_s + name); }
 };
 
@@ -72,6 +79,7 @@ private slots:
     void deleteAsksAndMarksTheRow();
     void secondStartFocusesTheOpenWindow();
     void aFastCrawlIsShownInBoundedBatches();
+    void thePreviewHoldsNothingUp();
 };
 
 void TestCrawlerWindow::defaultsAndControls()
@@ -239,7 +247,7 @@ void TestCrawlerWindow::secondStartFocusesTheOpenWindow()
 
     const ToolDescriptor crawler = crawlerTool();
     QCOMPARE(crawler.procedureName, u"Http_asy"_s);
-    launcher.launch(crawler, {}, false);
+    launcher.launch(crawler, {}, 0);
     QCOMPARE(launcher.openWindows().size(), 1);
     auto *window = qobject_cast<CrawlerWindow *>(launcher.openWindows().constFirst());
     QVERIFY(window);
@@ -250,7 +258,7 @@ void TestCrawlerWindow::secondStartFocusesTheOpenWindow()
     QVERIFY(frame->isMinimized());
 
     // A second start opens nothing: the open window comes back and takes the focus.
-    launcher.launch(crawler, {}, false);
+    launcher.launch(crawler, {}, 0);
     QCOMPARE(launcher.openWindows().size(), 1);
     QVERIFY(!frame->isMinimized());
     QCOMPARE(area.activeSubWindow(), frame);
@@ -312,6 +320,96 @@ void TestCrawlerWindow::aFastCrawlIsShownInBoundedBatches()
         QCOMPARE(item->text(2), rows.at(row).time);
         QCOMPARE(item->icon(0).pixmap(16).toImage(), tool.window.fileIcon(rows.at(row).icon).pixmap(16).toImage());
     }
+}
+
+// With the preview on, the real Download worker windows take the pictures as
+// fast as they finish them, and the crawl ends as soon as the last file is on disk.
+void TestCrawlerWindow::thePreviewHoldsNothingUp()
+{
+    constexpr int Pictures = 100;
+    QTemporaryDir served;
+    QByteArray index = "<html><body>\r\n";
+    for (int i = 0; i < Pictures; ++i) {
+        QImage picture(24 + i % 9, 16, QImage::Format_RGB32);
+        picture.fill(QColor::fromHsv(i * 3, 200, 220));
+        QVERIFY(QDir(served.path()).mkpath(u"slike"_s));
+        QVERIFY(picture.save(served.filePath(u"slike/s%1.jpg"_s.arg(i)), "JPG"));
+        index += "<img src=\"slike/s" + QByteArray::number(i) + ".jpg\">\r\n";
+    }
+    QVERIFY(SiteGenerator::writeFile(served.filePath(u"index.htm"_s), index + "</body></html>\r\n"));
+    LighttpdPeer peer;
+    QVERIFY2(peer.start(served.path()), qPrintable(peer.errorText()));
+
+    // The frame's tool, with the settings of a first run, in an empty working directory.
+    QTemporaryDir work;
+    const QString before = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(work.path()));
+    auto back = qScopeGuard([&] { QDir::setCurrent(before); });
+    QMdiArea area;
+    area.resize(900, 700);
+    area.show();
+    ToolLauncher launcher(&area, nullptr);
+    ToolHost::setInstance(&launcher);
+    auto unset = qScopeGuard([&] {
+        launcher.closeAll();
+        ToolHost::setInstance(nullptr);
+    });
+    launcher.launch(crawlerTool(), {}, 0);
+    auto *window = qobject_cast<CrawlerWindow *>(launcher.openWindows().constFirst());
+    QVERIFY(window);
+    QTRY_COMPARE(window->fields().address, u"http://127.0.0.1"_s);
+    QVERIFY(window->fields().preview && window->fields().pictures && !window->fields().hideWorkers);
+
+    // The crawl runs in a real event loop: the polling waits of QTRY sleep between
+    // looks, and the workers would wait for the frame that long.
+    QEventLoop loop;
+    QDateTime done;
+    for (QLineEdit *field : window->findChildren<QLineEdit *>()) {
+        connect(field, &QLineEdit::textChanged, window, [&] {
+            if (done.isNull() && window->statusText() == CrawlerEngine::doneText()) {
+                done = QDateTime::currentDateTime();
+                loop.quit();
+            }
+        });
+    }
+    int workersSeen = 0;
+    connect(&launcher, &ToolLauncher::windowOpened, window, [&](QWidget *opened) {
+        if (opened != window)
+            ++workersSeen;
+    });
+    controlOf<QLineEdit>(window, u"Adresa:"_s)->setText(peer.baseUrl() + u"index.htm"_s);
+    QTest::mouseClick(controlOf<QPushButton>(window, u"Start"_s), Qt::LeftButton);
+    QTimer::singleShot(std::chrono::seconds(30), &loop, &QEventLoop::quit);
+    loop.exec();
+    QVERIFY(!done.isNull());
+
+    // Every picture is on disk, the last one less than a tenth of a second before "- gotovo -".
+    QDateTime lastWritten;
+    const QString mirror = work.filePath(LocalNaming::relativeDirectory(peer.baseUrl()));
+    for (int i = 0; i < Pictures; ++i) {
+        const QString name = u"slike/s%1.jpg"_s.arg(i);
+        const QFileInfo saved(mirror + name);
+        QCOMPARE(saved.size(), QFileInfo(served.filePath(name)).size());
+        lastWritten = std::max(lastWritten, saved.lastModified());
+    }
+    QVERIFY2(lastWritten.msecsTo(done) < 100, qPrintable(QString::number(lastWritten.msecsTo(done))));
+    // The workers fetched most of them; the window those that found all four busy.
+    peer.stop();
+    static const QRegularExpression workerAgent(
+        uR"("GET /slike/\S+ HTTP/1\.1" 200 .*"HTTP_[ABCD]\d+"$)"_s, QRegularExpression::MultilineOption);
+    const int byWorkers = int(peer.accessLog().count(workerAgent));
+    QVERIFY2(byWorkers > Pictures / 2, qPrintable(QString::number(byWorkers)));
+    // Each worker window took one picture after another.
+    QVERIFY2(workersSeen >= 1 && workersSeen < byWorkers, qPrintable(QString::number(workersSeen)));
+    // The Crawler window shows the picture saved last, and a screen reader reads its name.
+    QLabel *preview = nullptr;
+    for (QLabel *label : window->findChildren<QLabel *>()) {
+        if (!label->pixmap().isNull())
+            preview = label;
+    }
+    QVERIFY(preview && preview->isVisible());
+    QVERIFY2(preview->accessibleName().startsWith(mirror + u"slike/s"_s), qPrintable(preview->accessibleName()));
+    launcher.container(window)->grab().save(u"/tmp/crawler-window-preview.png"_s);
 }
 
 QTEST_MAIN(TestCrawlerWindow)

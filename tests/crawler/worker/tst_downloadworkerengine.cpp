@@ -36,6 +36,7 @@ struct Run
         DownloadWorkerOptions options;
         options.readLimit = readLimit;
         options.tick = 50ms;
+        options.statusInterval = 0ms;
         engine = std::make_unique<DownloadWorkerEngine>(0, job, options);
         QObject::connect(
             engine.get(), &DownloadWorkerEngine::titleChanged, [this](const QString &title) { titles << title; });
@@ -110,6 +111,7 @@ private slots:
     {
         DownloadWorkerOptions options;
         options.tick = 50ms;
+        options.statusInterval = 0ms;
         DownloadWorkerEngine engine(
             2, { m_http.baseUrl() + QStringLiteral("f1.bin?agent"), target(u"agent.bin"_qs), {} }, options);
         QSignalSpy closed(&engine, &ToolEngine::closeRequested);

@@ -61,12 +61,12 @@ private slots:
 
     void aFinishedWorkerClosesAtOnce()
     {
-        const int index = DownloadWorkers::claimFree();
-        QCOMPARE(index, 0);
+        const DownloadWorkers::Claimed claimed = DownloadWorkers::claimFree();
+        QCOMPARE(claimed.index, 0);
         QSignalSpy opened(m_launcher, &ToolLauncher::windowOpened);
         QSignalSpy closed(m_launcher, &ToolLauncher::windowClosed);
         const QString local = m_out.filePath(QStringLiteral("velika-slika.png"));
-        ToolHostWorkerStarter().startWorker(index, { pictureUrl(), local, {}, false });
+        ToolHostWorkerStarter().startWorker(claimed.index, { pictureUrl(), local, {}, false, claimed.claim });
         QTRY_COMPARE(opened.size(), 1);
         // Nothing holds the window once its file is closed: the mark is free for the next picture.
         QTRY_COMPARE_WITH_TIMEOUT(closed.size(), 1, 10000);
@@ -82,8 +82,10 @@ private slots:
         QSignalSpy opened(m_launcher, &ToolLauncher::windowOpened);
         const DownloadJob job { m_faults.url(QStringLiteral("/silent")), m_out.filePath(QStringLiteral("s.bin")), {},
             false };
-        QCOMPARE(DownloadWorkers::claimFree(), 0);
-        ToolHostWorkerStarter().startWorker(0, job);
+        DownloadJob first = job;
+        first.claim = DownloadWorkers::claimFree().claim;
+        QVERIFY(first.claim);
+        ToolHostWorkerStarter().startWorker(0, first);
         QTRY_COMPARE(opened.size(), 1);
         QWidget *worker = opened.first().first().value<QWidget *>();
         QTRY_COMPARE(worker->toolTip(), job.url);
@@ -94,13 +96,16 @@ private slots:
         QVERIFY2(unnamedControls(worker).isEmpty(), qPrintable(unnamedControls(worker).join(u", ")));
         m_launcher->container(worker)->grab().save(QStringLiteral("/tmp/torvex-worker.png"));
         // Another worker takes the front.
-        QCOMPARE(DownloadWorkers::claimFree(), 1);
-        ToolHostWorkerStarter().startWorker(1, job);
+        DownloadJob second = job;
+        const DownloadWorkers::Claimed claimed = DownloadWorkers::claimFree();
+        QCOMPARE(claimed.index, 1);
+        second.claim = claimed.claim;
+        ToolHostWorkerStarter().startWorker(1, second);
         QTRY_COMPARE(opened.size(), 2);
         QWidget *other = opened.at(1).first().value<QWidget *>();
         QTRY_COMPARE(m_area->activeSubWindow(), m_launcher->container(other));
 
-        m_launcher->launch(downloadWorkerTool(0), downloadWorkerArguments(job), false);
+        m_launcher->launch(downloadWorkerTool(0), downloadWorkerArguments(job), 0);
         QTRY_COMPARE(m_area->activeSubWindow(), m_launcher->container(worker));
         QTest::qWait(100);
         QCOMPARE(opened.size(), 2);
@@ -137,7 +142,7 @@ private slots:
         const QList<int> workers { 0, 2 };
         QList<QPoint> places;
         for (int index : workers) {
-            launcher.launch(downloadWorkerTool(index), downloadWorkerArguments(job), false);
+            launcher.launch(downloadWorkerTool(index), downloadWorkerArguments(job), 0);
             QTRY_COMPARE(opened.size(), places.size() + 1);
             QWidget *frame = launcher.container(opened.last().first().value<QWidget *>());
             frame->move(40 + 200 * index, 30 + 100 * index);
@@ -154,7 +159,7 @@ private slots:
         QVERIFY(file.readMany(QStringLiteral("Http_asyB"), keys).first().isEmpty());
 
         // Worker C opens where it was left.
-        launcher.launch(downloadWorkerTool(2), downloadWorkerArguments(job), false);
+        launcher.launch(downloadWorkerTool(2), downloadWorkerArguments(job), 0);
         QTRY_COMPARE(opened.size(), 3);
         const QPoint again = launcher.container(opened.last().first().value<QWidget *>())->pos();
         QVERIFY2((again - places.at(1)).manhattanLength() <= 4,
@@ -167,9 +172,11 @@ private slots:
     {
         QSignalSpy opened(m_launcher, &ToolLauncher::windowOpened);
         QSignalSpy closed(m_launcher, &ToolLauncher::windowClosed);
-        QCOMPARE(DownloadWorkers::claimFree(), 0);
+        const DownloadWorkers::Claimed claimed = DownloadWorkers::claimFree();
+        QCOMPARE(claimed.index, 0);
         const QString local = m_out.filePath(QStringLiteral("skrivena.png"));
-        ToolHostWorkerStarter().startWorker(0, { m_faults.url(QStringLiteral("/drip/5")), local, {}, true });
+        ToolHostWorkerStarter().startWorker(
+            0, { m_faults.url(QStringLiteral("/drip/5")), local, {}, true, claimed.claim });
         QTRY_COMPARE(opened.size(), 1);
         QWidget *window = opened.first().first().value<QWidget *>();
         QTRY_VERIFY(!m_launcher->container(window)->isVisible());

@@ -144,7 +144,7 @@ void TestToolboxFrame::openTools(int count)
 {
     const QStringList names { u"Http_syn"_s, u"MailShell"_s, u"DialUpcall"_s };
     for (int i = 0; i < count; ++i)
-        m_frame->launcher().launch(testTool(names.at(i % names.size()), false, m_log), {}, false);
+        m_frame->launcher().launch(testTool(names.at(i % names.size()), false, m_log), {}, 0);
     QTRY_COMPARE(m_log->started.load(), count);
 }
 

@@ -87,8 +87,8 @@ void TestToolLauncher::cleanup()
 void TestToolLauncher::singleInstanceOpensOneWindow()
 {
     const ToolDescriptor tool = testTool(u"Itst"_s, true, m_log);
-    m_launcher->launch(tool, {}, false);
-    m_launcher->launch(tool, {}, false);
+    m_launcher->launch(tool, {}, 0);
+    m_launcher->launch(tool, {}, 0);
     QCoreApplication::processEvents();
     QCOMPARE(m_launcher->openWindows().size(), 1);
     QCOMPARE(m_log->created.load(), 1);
@@ -104,7 +104,7 @@ void TestToolLauncher::singleInstanceFromTwoThreadsOpensOneWindow()
         auto start = [&] {
             while (!go.load()) { }
             ToolHost *host = m_launcher.get();
-            host->launch(tool, {}, false);
+            host->launch(tool, {}, 0);
         };
         std::thread first(start);
         std::thread second(start);
@@ -124,8 +124,8 @@ void TestToolLauncher::secondStartRaisesAndRestores()
 {
     const ToolDescriptor single = testTool(u"Http_asy"_s, true, m_log);
     const ToolDescriptor other = testTool(u"Http_syn"_s, false, m_log);
-    m_launcher->launch(single, {}, false);
-    m_launcher->launch(other, {}, false);
+    m_launcher->launch(single, {}, 0);
+    m_launcher->launch(other, {}, 0);
     const QList<QWidget *> windows = m_launcher->openWindows();
     QCOMPARE(windows.size(), 2);
     QMdiSubWindow *crawler = subWindowOf(windows.at(0));
@@ -133,7 +133,7 @@ void TestToolLauncher::secondStartRaisesAndRestores()
     m_area->setActiveSubWindow(subWindowOf(windows.at(1)));
     QVERIFY(crawler->isMinimized());
 
-    m_launcher->launch(single, {}, false);
+    m_launcher->launch(single, {}, 0);
     QCOMPARE(m_launcher->openWindows().size(), 2);
     QVERIFY(!crawler->isMinimized());
     QCOMPARE(m_area->activeSubWindow(), crawler);
@@ -142,7 +142,7 @@ void TestToolLauncher::secondStartRaisesAndRestores()
 void TestToolLauncher::markIsReleasedAfterEngineStopped()
 {
     const ToolDescriptor tool = testTool(u"Itst"_s, true, m_log);
-    m_launcher->launch(tool, {}, false);
+    m_launcher->launch(tool, {}, 0);
     QTRY_COMPARE(m_log->started.load(), 1);
     // When the window is gone the engine has stopped and the mark is free again.
     bool releasedAfterStop = false;
@@ -156,33 +156,45 @@ void TestToolLauncher::markIsReleasedAfterEngineStopped()
     QVERIFY(releasedAfterStop);
     QCOMPARE(released.size(), 1);
     QCOMPARE(released.first().first().toString(), u"Itst"_s);
-    InstanceRegistry::release(u"Itst"_s);
-    QCOMPARE(released.size(), 1);
-    m_launcher->launch(tool, {}, false);
+    m_launcher->launch(tool, {}, 0);
     QCOMPARE(m_launcher->openWindows().size(), 1);
     QCOMPARE(m_log->created.load(), 2);
 }
 
 void TestToolLauncher::alreadyClaimedOpensWithoutClaiming()
 {
-    QVERIFY(InstanceRegistry::tryClaim(u"Http_asyB"_s));
+    const InstanceRegistry::Claim claim = InstanceRegistry::tryClaim(u"Http_asyB"_s);
+    QVERIFY(claim);
     const ToolDescriptor worker = testTool(u"Http_asyB"_s, true, m_log);
     std::thread crawler([&] {
         ToolHost *host = m_launcher.get();
-        host->launch(worker, { u"http://127.0.0.1/a.gif"_s }, true);
+        host->launch(worker, { u"http://127.0.0.1/a.gif"_s }, claim);
     });
     crawler.join();
     QTRY_COMPARE(m_launcher->openWindows().size(), 1);
     QVERIFY(InstanceRegistry::isClaimed(u"Http_asyB"_s));
     m_launcher->closeAll();
     QVERIFY(!InstanceRegistry::isClaimed(u"Http_asyB"_s));
+
+    // A tool may free its claim before its window closes (a worker whose file is
+    // closed); the window's own release then leaves a later claim alone.
+    const InstanceRegistry::Claim first = InstanceRegistry::tryClaim(u"Http_asyB"_s);
+    m_launcher->launch(worker, {}, first);
+    QTRY_COMPARE(m_launcher->openWindows().size(), 1);
+    InstanceRegistry::release(u"Http_asyB"_s, first);
+    const InstanceRegistry::Claim later = InstanceRegistry::tryClaim(u"Http_asyB"_s);
+    QVERIFY(later && later != first);
+    m_launcher->closeAll();
+    QVERIFY(InstanceRegistry::isClaimed(u"Http_asyB"_s));
+    InstanceRegistry::release(u"Http_asyB"_s, later);
+    QVERIFY(!InstanceRegistry::isClaimed(u"Http_asyB"_s));
 }
 
 void TestToolLauncher::multiInstanceOpensWindowEach()
 {
     const ToolDescriptor tool = testTool(u"Http_syn"_s, false, m_log);
-    m_launcher->launch(tool, {}, false);
-    m_launcher->launch(tool, {}, false);
+    m_launcher->launch(tool, {}, 0);
+    m_launcher->launch(tool, {}, 0);
     const QList<QWidget *> windows = m_launcher->openWindows();
     QCOMPARE(windows.size(), 2);
     QTRY_COMPARE(m_log->started.load(), 2);
@@ -207,7 +219,7 @@ void TestToolLauncher::engineCloseRequestClosesWindow()
         engine = static_cast<TestEngine *>(parts.engine.get());
         return parts;
     };
-    m_launcher->launch(tool, {}, false);
+    m_launcher->launch(tool, {}, 0);
     QTRY_COMPARE(m_log->started.load(), 1);
     QMetaObject::invokeMethod(engine, &TestEngine::requestClose, Qt::QueuedConnection);
     QTRY_COMPARE(m_launcher->openWindows().size(), 0);
@@ -217,7 +229,7 @@ void TestToolLauncher::engineCloseRequestClosesWindow()
 
 void TestToolLauncher::windowClosingItselfClosesFrame()
 {
-    m_launcher->launch(testTool(u"MailShell"_s, false, m_log), {}, false);
+    m_launcher->launch(testTool(u"MailShell"_s, false, m_log), {}, 0);
     QTRY_COMPARE(m_log->started.load(), 1);
     // A tool's own close button closes its window, not just the content of the frame.
     m_launcher->openWindows().at(0)->close();
@@ -228,9 +240,9 @@ void TestToolLauncher::windowClosingItselfClosesFrame()
 
 void TestToolLauncher::closeAllStopsEveryEngine()
 {
-    m_launcher->launch(testTool(u"Http_syn"_s, false, m_log), {}, false);
-    m_launcher->launch(testTool(u"Itst"_s, true, m_log), {}, false);
-    m_launcher->launch(testTool(u"MailShell"_s, false, m_log), {}, false);
+    m_launcher->launch(testTool(u"Http_syn"_s, false, m_log), {}, 0);
+    m_launcher->launch(testTool(u"Itst"_s, true, m_log), {}, 0);
+    m_launcher->launch(testTool(u"MailShell"_s, false, m_log), {}, 0);
     QTRY_COMPARE(m_log->started.load(), 3);
     m_launcher->closeAll();
     QCOMPARE(m_log->stopped.load(), 3);
@@ -244,7 +256,7 @@ void TestToolLauncher::stuckEngineDoesNotHangClose()
 {
     m_log->stopGate = std::make_shared<QSemaphore>(0);
     m_launcher->setShutdownLimit(std::chrono::milliseconds(200));
-    m_launcher->launch(testTool(u"Itst"_s, true, m_log), {}, false);
+    m_launcher->launch(testTool(u"Itst"_s, true, m_log), {}, 0);
     QTRY_COMPARE(m_log->started.load(), 1);
     QElapsedTimer watch;
     watch.start();
@@ -263,7 +275,7 @@ void TestToolLauncher::stuckEnginesShareOneLimit()
     m_log->stopGate = std::make_shared<QSemaphore>(0);
     m_launcher->setShutdownLimit(std::chrono::milliseconds(1500));
     for (int i = 0; i < 3; ++i)
-        m_launcher->launch(testTool(u"Http_syn"_s, false, m_log), {}, false);
+        m_launcher->launch(testTool(u"Http_syn"_s, false, m_log), {}, 0);
     QTRY_COMPARE(m_log->started.load(), 3);
     QElapsedTimer watch;
     watch.start();
@@ -281,7 +293,7 @@ void TestToolLauncher::failedCreateReleasesMark()
     tool.procedureName = u"WS_http"_s;
     tool.singleInstance = true;
     tool.create = [](const QStringList &) -> ToolParts { throw std::runtime_error("no window"); };
-    m_launcher->launch(tool, {}, false);
+    m_launcher->launch(tool, {}, 0);
     QCOMPARE(m_launcher->openWindows().size(), 0);
     QVERIFY(!InstanceRegistry::isClaimed(u"WS_http"_s));
 }
@@ -297,7 +309,7 @@ void TestToolLauncher::topLevelWindowRunsItsEngine()
         parts.window = new QMessageBox(QMessageBox::Information, u"User name"_s, u"Korisnik"_s, QMessageBox::Ok);
         return parts;
     };
-    m_launcher->launch(box, {}, false);
+    m_launcher->launch(box, {}, 0);
     QTRY_COMPARE(m_log->started.load(), 1);
     QCOMPARE(m_area->subWindowList().size(), 0);
     auto *message = qobject_cast<QMessageBox *>(m_launcher->openWindows().value(0));
@@ -313,7 +325,7 @@ void TestToolLauncher::topLevelWindowRunsItsEngine()
 void TestToolLauncher::firstRunOpensAtDesignedSize()
 {
     QVERIFY(!QFile::exists(iniPath()));
-    m_launcher->launch(testTool(u"Http_syn"_s, false, m_log), {}, false);
+    m_launcher->launch(testTool(u"Http_syn"_s, false, m_log), {}, 0);
     QWidget *window = m_launcher->openWindows().at(0);
     QCOMPARE(window->size(), QSize(240, 120));
     QVERIFY(!subWindowOf(window)->isMaximized());
@@ -322,7 +334,7 @@ void TestToolLauncher::firstRunOpensAtDesignedSize()
 void TestToolLauncher::maximizedKeepsNormalGeometry()
 {
     const ToolDescriptor tool = testTool(u"Http_syn"_s, false, m_log);
-    m_launcher->launch(tool, {}, false);
+    m_launcher->launch(tool, {}, 0);
     QMdiSubWindow *sub = subWindowOf(m_launcher->openWindows().at(0));
     const PlacementAdapter adapter(*m_store, QFontMetrics(m_launcher->openWindows().at(0)->font()));
     const QRect normalUnits(30, 20, 200, 120);
@@ -330,14 +342,14 @@ void TestToolLauncher::maximizedKeepsNormalGeometry()
     sub->close();
     QCOMPARE(section(u"Http_syn"_s), u"No|30|20|200|120"_s);
 
-    m_launcher->launch(tool, {}, false);
+    m_launcher->launch(tool, {}, 0);
     sub = subWindowOf(m_launcher->openWindows().at(0));
     QCOMPARE(sub->geometry(), adapter.toPixels(normalUnits));
     sub->showMaximized();
     sub->close();
     QCOMPARE(section(u"Http_syn"_s), u"Yes|30|20|200|120"_s);
 
-    m_launcher->launch(tool, {}, false);
+    m_launcher->launch(tool, {}, 0);
     sub = subWindowOf(m_launcher->openWindows().at(0));
     QVERIFY(sub->isMaximized());
     sub->showNormal();
@@ -356,7 +368,7 @@ void TestToolLauncher::minimizedCloseLeavesSection()
     const QByteArray bytes = before.readAll();
     before.close();
 
-    m_launcher->launch(tool, {}, false);
+    m_launcher->launch(tool, {}, 0);
     QMdiSubWindow *sub = subWindowOf(m_launcher->openWindows().at(0));
     const PlacementAdapter adapter(*m_store, QFontMetrics(m_launcher->openWindows().at(0)->font()));
     QCOMPARE(sub->geometry(), adapter.toPixels(QRect(12, 7, 150, 90)));

@@ -146,7 +146,7 @@ void TestSysinfoWindows::cleanup()
 QWidget *TestSysinfoWindows::launch(const ToolDescriptor &tool)
 {
     QSignalSpy opened(m_launcher.get(), &ToolLauncher::windowOpened);
-    m_launcher->launch(tool, {}, false);
+    m_launcher->launch(tool, {}, 0);
     if (opened.isEmpty())
         return nullptr;
     return opened.first().first().value<QWidget *>();
