@@ -12,6 +12,8 @@ public:
     // Starts lighttpd on host (127.0.0.1 unless told) serving documentRoot.
     bool start(const QString &documentRoot, const QString &host = QStringLiteral("127.0.0.1"));
     void stop() { m_peer.stop(); }
+    // Starts the stopped server again on the same port; its access log goes on.
+    bool restart();
 
     quint16 port() const { return m_port; }
     QString host() const { return m_host; }

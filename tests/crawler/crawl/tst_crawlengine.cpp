@@ -163,6 +163,8 @@ private slots:
     void keptCopiesAreRescannedFromDisk();
     void emptyQueueEndsAtOnce();
     void redirectedPageLinksFromItsNewAddress();
+    void collidingUrlsKeepTheirOwnFiles();
+    void linksResolveAsWritten();
     void deleteTakesOnlyAListedFile();
 };
 
@@ -386,6 +388,129 @@ void TestCrawlEngine::deleteTakesOnlyAListedFile()
     QVERIFY(!QFileInfo::exists(start));
     QCOMPARE(crawler.engine->files().row(0).icon, int(LocalFileRow::Missing));
     QCOMPARE(crawler.engine->files().totalBytes(), 0);
+}
+
+// URLs whose local names the naming rules make the same, crawled together: each
+// is asked for once and kept in a file of its own, and a later crawl with
+// overwrite off finds each in its own copy, which it rescans.
+void TestCrawlEngine::collidingUrlsKeepTheirOwnFiles()
+{
+    struct Pair
+    {
+        QString link; // on the start page
+        QString served; // the file lighttpd answers it with
+    };
+    const QList<Pair> links = {
+        { u"a"_s, u"c/a"_s },
+        { u"a.htm"_s, u"c/a.htm"_s },
+        { u"/c/"_s, u"c/index.htm"_s }, // the start page's own name
+        { u"dir/"_s, u"c/dir/index.htm"_s },
+        { u"dir/index.htm"_s, u"c/dir/index.htm"_s },
+        { u"q.cgi?x=1.5"_s, u"c/q.cgi"_s },
+        { u"q.cgi?x=15"_s, u"c/q.cgi"_s },
+        { u"s?a=b"_s, u"c/s"_s },
+        { u"s?ab"_s, u"c/s"_s },
+        { u"Case.htm"_s, u"c/Case.htm"_s },
+        { u"case.htm"_s, u"c/case.htm"_s },
+        { u"B.txt"_s, u"c/B.txt"_s }, // a file, then a directory of its name
+        { u"b.txt/x.htm"_s, u"c/b.txt/x.htm"_s },
+        { u"e.txt/y.htm"_s, u"c/e.txt/y.htm"_s }, // a directory, then a file of its name
+        { u"E.txt"_s, u"c/E.txt"_s },
+    };
+    QTemporaryDir served;
+    QByteArray index = "<html><body>\r\n";
+    for (const Pair &pair : links)
+        index += "<a href=\"" + pair.link.toUtf8() + "\">x</a>\r\n";
+    QVERIFY(SiteGenerator::writeFile(served.filePath(u"c/index.htm"_s), index));
+    // Every page links a target of its own, so a copy rescanned for the wrong URL shows.
+    QStringList targets;
+    for (const Pair &pair : links) {
+        if (pair.served == u"c/index.htm")
+            continue;
+        const QString target = u"t-"_s + QString::number(qHash(pair.served), 16) + u".htm"_s;
+        if (!QFileInfo::exists(served.filePath(pair.served))) {
+            QVERIFY(SiteGenerator::writeFile(served.filePath(pair.served),
+                "<html><body><a href=\"/c/" + target.toUtf8() + "\">t</a> " + pair.served.toUtf8() + "</body></html>"));
+            QVERIFY(SiteGenerator::writeFile(served.filePath(u"c/"_s + target), "<p>t</p>"));
+            targets.append(u"c/"_s + target);
+        }
+    }
+    LighttpdPeer peer;
+    QVERIFY2(peer.start(served.path()), qPrintable(peer.errorText()));
+    const QString start = peer.baseUrl() + u"c/index.htm"_s;
+    QTemporaryDir mirror;
+    QSet<QString> paths;
+    {
+        TestCrawler crawler(mirror.path());
+        QVERIFY(crawler.crawl(start, false));
+        QVERIFY(crawler.engine->errorRows().isEmpty());
+        for (const Pair &pair : links) {
+            const QString url = LinkResolver::absolute(pair.link, start);
+            const QString local = crawler.engine->localPathOf(url);
+            paths.insert(local);
+            QVERIFY2(SiteGenerator::readFile(local) == SiteGenerator::readFile(served.filePath(pair.served)),
+                qPrintable(url + u" in "_s + local));
+        }
+    }
+    paths.insert(mirror.filePath(LocalNaming::relativeDirectory(start) + u"index.htm"_s));
+    QCOMPARE(paths.size(), links.size() + 1);
+    // Asked for once each, the targets too; nothing else.
+    const QStringList log = finalLog(peer);
+    for (const Pair &pair : links) {
+        const QString path
+            = QUrl(LinkResolver::absolute(pair.link, start)).toString(QUrl::RemoveScheme | QUrl::RemoveAuthority);
+        QVERIFY2(log.count(path) == 1, qPrintable(path + u" in "_s + log.join(u' ')));
+    }
+    QCOMPARE(log.size(), 1 + links.size() + targets.size());
+
+    // The second crawl asks for the start page alone and finds every target again in the copies.
+    QVERIFY(peer.restart());
+    TestCrawler second(mirror.path());
+    QVERIFY(second.crawl(start, false));
+    QCOMPARE(finalLog(peer).mid(log.size()), QStringList { u"/c/index.htm"_s });
+    for (const QString &target : std::as_const(targets))
+        QVERIFY2(second.engine->queue().contains(peer.baseUrl() + target), qPrintable(target));
+}
+
+// Dot steps are worked out before a URL is queued, a page reached through a
+// redirect (also a kept copy of it, later) stands on the address it came from,
+// and a URL on another host that names the site in its query is outside.
+void TestCrawlEngine::linksResolveAsWritten()
+{
+    Sites sites;
+    QVERIFY(sites.start());
+    const QString outside = sites.b + u"out.htm?ref="_s + sites.a + u"d/"_s;
+    QVERIFY(sites.write(sites.rootA, u"d/p.htm"_s,
+        u"<a href=\"x/..\">a</a> <a href=\"a/./b\">b</a> <a href=\"k/.\">k</a> <a href=\"docs\">d</a> <a href=\"%1\">o</a>"_s
+            .arg(outside)));
+    QVERIFY(sites.write(sites.rootA, u"d/index.htm"_s, u"<a href=p.htm>p</a>"_s));
+    QVERIFY(sites.write(sites.rootA, u"d/k/index.htm"_s, u"<p>k</p>"_s));
+    QVERIFY(sites.write(sites.rootA, u"d/docs/index.htm"_s, u"<a href=deep.htm>deep</a>"_s));
+    QVERIFY(sites.write(sites.rootA, u"d/docs/deep.htm"_s, u"<p>deep</p>"_s));
+    QVERIFY(sites.write(sites.rootB, u"out.htm"_s, u"<a href=never.htm>n</a>"_s));
+    const QString start = sites.a + u"d/p.htm"_s;
+    QTemporaryDir mirror;
+    {
+        TestCrawler crawler(mirror.path());
+        QVERIFY(crawler.crawl(start, false));
+        const LinkQueue &queue = crawler.engine->queue();
+        QCOMPARE(queue.row(queue.indexOf(outside)).cls, LinkQueue::Outside + LinkQueue::Taken);
+        QVERIFY(crawler.engine->errorRows().isEmpty());
+    }
+    const QStringList firstLogA = finalLog(sites.peerA);
+    QStringList logA = firstLogA;
+    logA.sort();
+    QCOMPARE(logA,
+        (QStringList { u"/d/"_s, u"/d/docs"_s, u"/d/docs/"_s, u"/d/docs/deep.htm"_s, u"/d/k/"_s, u"/d/p.htm"_s }));
+    QCOMPARE(finalLog(sites.peerB), QStringList { u"/out.htm?ref="_s + sites.a + u"d/"_s });
+
+    // A second crawl rescans the kept copy of "docs" against "docs/", where it came from.
+    QVERIFY(sites.peerA.restart());
+    TestCrawler second(mirror.path());
+    QVERIFY(second.crawl(start, false));
+    QVERIFY(second.engine->queue().contains(sites.a + u"d/docs/deep.htm"_s));
+    QVERIFY(!second.engine->queue().contains(sites.a + u"d/deep.htm"_s));
+    QCOMPARE(finalLog(sites.peerA).mid(firstLogA.size()), QStringList { u"/d/p.htm"_s });
 }
 
 QTEST_GUILESS_MAIN(TestCrawlEngine)

@@ -31,6 +31,8 @@ private slots:
     void foreignSchemes();
     void naming_data();
     void naming();
+    void collidingUrlsGetTheirOwnFiles_data();
+    void collidingUrlsGetTheirOwnFiles();
     void hostileUrlsStayUnderTheRoot_data();
     void hostileUrlsStayUnderTheRoot();
     void classify_data();
@@ -158,6 +160,12 @@ void TestLinkScan::resolve_data()
     QTest::newRow("slash in the query") << u"c.htm"_s << u"http://h/d/p.cgi?x=a/b"_s << u"http://h/d/c.htm"_s;
     QTest::newRow("https page, root-relative") << u"/x"_s << u"https://h/d/"_s << u"https://h/x"_s;
     QTest::newRow("https page, scheme-relative") << u"//o/y"_s << u"https://h/d/"_s << u"https://o/y"_s;
+    QTest::newRow("climbs back to the directory") << u"x/.."_s << page << u"http://h/d/"_s;
+    QTest::newRow("stays in a directory") << u"x/."_s << page << u"http://h/d/x/"_s;
+    QTest::newRow("dot steps of an absolute URL") << u"http://o/a/./b/../c.htm"_s << page << u"http://o/a/c.htm"_s;
+    QTest::newRow("never above the root") << u"/../../x.htm"_s << page << u"http://h/x.htm"_s;
+    QTest::newRow("a dotted name is no dot step") << u"a..b/.c"_s << page << u"http://h/d/a..b/.c"_s;
+    QTest::newRow("query of the page") << u"?p=2"_s << u"http://h/d/p.cgi?p=1"_s << u"http://h/d/p.cgi?p=2"_s;
 }
 
 void TestLinkScan::resolve()
@@ -239,6 +247,61 @@ void TestLinkScan::naming()
     QCOMPARE(LocalNaming::fileName(url), file);
     const LocalNaming naming(QStringLiteral("/srv/web"));
     QCOMPARE(naming.localPath(url), u"/srv/web/"_s + directory + file);
+}
+
+// Pairs of different URLs whose names the naming rules make the same: the first
+// keeps it, the second gets a name of its own derived from its URL, the same
+// again in a later crawl that reads the record.
+void TestLinkScan::collidingUrlsGetTheirOwnFiles_data()
+{
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("second");
+    QTest::addColumn<QString>("firstPath"); // under the root
+    QTest::newRow("name and name.htm") << u"http://h/a"_s << u"http://h/a.htm"_s << u"h/a.htm"_s;
+    QTest::newRow("root and its index") << u"http://h/"_s << u"http://h/index.htm"_s << u"h/index.htm"_s;
+    QTest::newRow("directory and its index") << u"http://h/d/"_s << u"http://h/d/index.htm"_s << u"h/d/index.htm"_s;
+    QTest::newRow("queries without dots")
+        << u"http://h/q.cgi?x=1.5"_s << u"http://h/q.cgi?x=15"_s << u"h/qcgix15.htm"_s;
+    QTest::newRow("queries without signs") << u"http://h/s?a=b"_s << u"http://h/s?ab"_s << u"h/sab.htm"_s;
+    QTest::newRow("http and https") << u"http://h/x.htm"_s << u"https://h/x.htm"_s << u"h/x.htm"_s;
+    QTest::newRow("capitals") << u"http://h/Case.htm"_s << u"http://h/case.htm"_s << u"h/case.htm"_s;
+    QTest::newRow("file, then a directory of its name") << u"http://h/b.txt"_s << u"http://h/b.txt/x"_s << u"h/b.txt"_s;
+    QTest::newRow("directory, then a file of its name")
+        << u"http://h/e.txt/y"_s << u"http://h/e.txt"_s << u"h/e.txt/y.htm"_s;
+}
+
+void TestLinkScan::collidingUrlsGetTheirOwnFiles()
+{
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+    QFETCH(QString, firstPath);
+    QTemporaryDir root;
+    const QString record = root.filePath(u"TORVEX.MAP"_s);
+    QString firstLocal;
+    QString secondLocal;
+    {
+        MirrorIndex index(root.path(), record);
+        firstLocal = index.pathFor(first);
+        secondLocal = index.pathFor(second);
+        QCOMPARE(firstLocal, root.filePath(firstPath));
+        QVERIFY2(secondLocal != firstLocal, qPrintable(secondLocal));
+        QVERIFY2(secondLocal.contains(u'~'), qPrintable(secondLocal));
+        QVERIFY(!secondLocal.startsWith(firstLocal + u'/') && !firstLocal.startsWith(secondLocal + u'/'));
+        QVERIFY(secondLocal.startsWith(root.path() + u'/'));
+        QCOMPARE(index.pathFor(second), secondLocal);
+        QVERIFY(index.save());
+    }
+    // A later crawl that meets them the other way round finds each URL's own file.
+    MirrorIndex later(root.path(), record);
+    later.load();
+    QCOMPARE(later.pathFor(second), secondLocal);
+    QCOMPARE(later.pathFor(first), firstLocal);
+    // Without the record, the same order gives the same names.
+    QFile::remove(record);
+    MirrorIndex fresh(root.path(), record);
+    fresh.load();
+    QCOMPARE(fresh.pathFor(first), firstLocal);
+    QCOMPARE(fresh.pathFor(second), secondLocal);
 }
 
 void TestLinkScan::hostileUrlsStayUnderTheRoot_data()
