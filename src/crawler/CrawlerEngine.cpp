@@ -19,6 +19,7 @@ namespace {
 const QString ErrorMark = QStringLiteral("ERROR:");
 const QString ErrorStatus = QStringLiteral("Error: ");
 const QString AgentPrefix = QStringLiteral("HTTP_");
+const QString ConvertingStatus = QStringLiteral("Pretvaram linkove ... %1 od %2");
 constexpr auto TickInterval = std::chrono::seconds(1);
 
 QString rootOr(const QString &root)
@@ -40,6 +41,7 @@ CrawlerEngine::CrawlerEngine(const SettingsFile &settings, const QString &root, 
     , m_collector(m_queue, m_files, m_index)
     , m_workers(starter)
     , m_display(m_files)
+    , m_converter(m_index)
 {
     qRegisterMetaType<CrawlerUpdate>();
     qRegisterMetaType<CrawlerEngine::Fields>();
@@ -54,8 +56,12 @@ CrawlerEngine::CrawlerEngine(const SettingsFile &settings, const QString &root, 
         setStatus(ErrorStatus + QString::number(code));
     });
     connect(&m_fetch, &WindowFetch::received, this, [this](const QByteArray &bytes) {
-        if (m_scanningFetch)
-            m_pageScanner.feed(bytes, m_pageReferences);
+        if (!m_scanningFetch)
+            return;
+        // What the page is shows once its answer has come: a stylesheet holds CSS only.
+        if (!m_pageFinder)
+            m_pageFinder.emplace(LinkCollector::kindOf(m_localPath, QString::fromUtf8(m_fetch.contentType())));
+        m_pageFinder->feed(bytes);
     });
     connect(&m_fetch, &WindowFetch::progressed, &m_display, &CrawlerDisplay::changed);
     connect(&m_fetch, &WindowFetch::ended, this, &CrawlerEngine::onFetchEnded);
@@ -82,6 +88,7 @@ void CrawlerEngine::onStart()
     m_fields.pictures = m_settings.flag("Slike");
     m_fields.preview = m_settings.flag("IEPrew");
     m_fields.overwrite = m_settings.flag("IEgazi");
+    m_fields.convertLinks = m_settings.flag("IElink");
     m_index.load();
     m_driver = std::make_unique<inet::CurlDriver>();
     m_tick = new QTimer(this);
@@ -98,6 +105,7 @@ void CrawlerEngine::onStart()
 void CrawlerEngine::onStop()
 {
     m_crawling = false;
+    m_converting = false;
     m_fetch.cancel();
     m_session.reset();
     m_index.save();
@@ -117,6 +125,7 @@ void CrawlerEngine::setFields(const CrawlerEngine::Fields &fields)
     m_settings.setFlag("Slike", fields.pictures);
     m_settings.setFlag("IEPrew", fields.preview);
     m_settings.setFlag("IEgazi", fields.overwrite);
+    m_settings.setFlag("IElink", fields.convertLinks);
     m_collector.setOverwrite(fields.overwrite);
 }
 
@@ -126,6 +135,8 @@ void CrawlerEngine::startCrawl()
     if (address.isEmpty() || !m_driver)
         return;
     m_fetch.cancel();
+    m_converting = false;
+    m_toConvert.clear();
     m_files.clear();
     m_workers.forget();
     m_display.resetFiles();
@@ -169,7 +180,7 @@ void CrawlerEngine::processUrl(const QString &url, int row)
     if (local.isFile() && local.size() > 0 && !m_fields.overwrite) {
         // A kept copy is read again from disk instead of fetched, against the
         // address it came from.
-        scan(m_index.sourceOf(url), false);
+        scanCopy(url);
         m_busy = false;
         m_display.changed();
         scheduleCrawlStep();
@@ -187,6 +198,7 @@ void CrawlerEngine::fetch(const QString &url)
         job.localPath = m_localPath;
         job.proxy = m_fields.useProxy ? m_fields.proxy.trimmed() : QString();
         job.hidden = m_fields.hideWorkers;
+        job.validators = copyValidators(url);
         if (m_workers.start(job, fileRow) >= 0) {
             m_files.watch(fileRow);
             m_requested.append(url);
@@ -201,12 +213,23 @@ void CrawlerEngine::fetch(const QString &url)
 void CrawlerEngine::fetchInWindow(const QString &url)
 {
     m_display.clearEvents();
-    m_pageScanner = LinkScanner();
-    m_pageReferences.clear();
+    m_pageFinder.reset();
     m_scanningFetch = scanAllowed(url, m_localPath);
     setStatus(QString());
     m_requested.append(url);
-    m_fetch.start(*m_session, url, m_localPath, ++m_context);
+    m_fetch.start(*m_session, url, m_localPath, ++m_context, copyValidators(url));
+}
+
+inet::Validators CrawlerEngine::copyValidators(const QString &url) const
+{
+    // With "pregazi postoječe" a kept copy is asked for only if it has changed.
+    inet::Validators validators;
+    const QFileInfo copy(m_localPath);
+    if (!m_fields.overwrite || !copy.isFile() || copy.size() == 0)
+        return validators;
+    validators.modifiedSince = copy.lastModified();
+    validators.etag = m_index.etagOf(url).toUtf8();
+    return validators;
 }
 
 void CrawlerEngine::onFetchStatus(quintptr context, int code)
@@ -230,37 +253,41 @@ void CrawlerEngine::finish(bool inWindow, const WindowFetch::Outcome &outcome)
         m_files.touch(fileRow);
     m_display.filesChanged(m_files.fetchPass());
     m_statisticsShown = true;
-    if (inWindow) {
+    // A page reached through a redirect stands on the address it came from.
+    if (inWindow)
         m_index.setSource(m_currentUrl, outcome.finalUrl);
-        if (outcome.total > 0 && m_fields.preview && isPicture(m_localPath))
+    if (inWindow && outcome.total > 0) {
+        // A fresh copy: as the server gave it, its links as they stand on the site.
+        m_index.setEtag(m_currentUrl, QString::fromUtf8(outcome.etag));
+        m_index.setType(m_currentUrl, QString::fromUtf8(outcome.contentType));
+        m_index.setConverted(m_currentUrl, false);
+        if (m_fields.preview && isPicture(m_localPath))
             m_display.pictureSaved(m_localPath);
-        // A page reached through a redirect stands on the address it came from.
-        scan(outcome.finalUrl, outcome.total > 0);
+        if (m_pageFinder && scanAllowed(outcome.finalUrl, m_localPath))
+            m_collector.collectFound(m_pageFinder->finish(), outcome.finalUrl, m_localPath, false);
     } else {
-        scan(m_currentUrl, false);
+        // Nothing new came (a copy still current, a worker's file, a failure): the copy on disk is read.
+        scanCopy(m_currentUrl);
     }
+    m_pageFinder.reset();
     if (m_firstPage == 1)
         m_firstPage = 2;
-    // A server's refusal stays a refusal: only a fetch that may bring data next time is tried again.
-    if (inWindow && outcome.total == 0 && !outcome.definitive && m_currentRow >= 0)
+    // A server's refusal stays a refusal and a current copy is done: only a
+    // fetch that may bring data next time is tried again.
+    if (inWindow && outcome.total == 0 && !outcome.definitive && !outcome.notModified && m_currentRow >= 0)
         m_queue.retry(m_currentRow);
     m_busy = false;
     m_display.changed();
     scheduleCrawlStep();
 }
 
-void CrawlerEngine::scan(const QString &pageUrl, bool fromFetch)
+void CrawlerEngine::scanCopy(const QString &url)
 {
-    if (!scanAllowed(pageUrl, m_localPath))
+    const QString source = m_index.sourceOf(url);
+    if (!scanAllowed(source, m_localPath) || !QFileInfo(m_localPath).isFile())
         return;
-    if (fromFetch) {
-        m_pageScanner.finish(m_pageReferences);
-        for (const QByteArray &reference : std::as_const(m_pageReferences))
-            m_collector.collect(reference, pageUrl);
-        m_pageReferences.clear();
-    } else if (QFileInfo(m_localPath).isFile()) {
-        m_collector.scanFile(m_localPath, pageUrl);
-    }
+    m_collector.scanFile(
+        m_localPath, source, LinkCollector::kindOf(m_localPath, m_index.typeOf(url)), m_index.isConverted(url));
 }
 
 bool CrawlerEngine::scanAllowed(const QString &url, const QString &path) const
@@ -338,9 +365,45 @@ void CrawlerEngine::endCrawl()
     m_busy = false;
     m_session.reset();
     m_files.endPass();
-    m_index.save();
     m_statisticsShown = true;
     m_display.resetFiles();
+    if (!m_fields.convertLinks) {
+        finishCrawl();
+        return;
+    }
+    // "pretvori linkove": every saved page and stylesheet, one a step, so the window follows.
+    for (const LocalFileRow &row : m_files.rows()) {
+        const QString url = m_index.urlAt(row.path);
+        if (!url.isEmpty() && row.bytes > 0 && LinkConverter::isConvertible(row.path, m_index.typeOf(url)))
+            m_toConvert.append(url);
+    }
+    m_converted = 0;
+    m_converting = true;
+    convertNext();
+}
+
+void CrawlerEngine::convertNext()
+{
+    if (!m_converting)
+        return;
+    if (m_toConvert.isEmpty()) {
+        m_files.endPass();
+        m_display.resetFiles();
+        finishCrawl();
+        return;
+    }
+    const QString url = m_toConvert.takeFirst();
+    if (!m_converter.convert(url))
+        addError(int(inet::DownloadFile::WriteFault));
+    ++m_converted;
+    setStatus(ConvertingStatus.arg(m_converted).arg(m_converted + m_toConvert.size()));
+    QMetaObject::invokeMethod(this, &CrawlerEngine::convertNext, Qt::QueuedConnection);
+}
+
+void CrawlerEngine::finishCrawl()
+{
+    m_converting = false;
+    m_index.save();
     setStatus(doneText());
     flush();
     emit crawlFinished();
@@ -369,6 +432,7 @@ void CrawlerEngine::dropConnection()
     // the fetch itself ends as "Prekid" ends it, keeping what arrived.
     m_crawling = false;
     m_waitingForWorkers = false;
+    m_converting = false;
     m_fetch.abort();
     m_busy = false;
     m_session.reset();

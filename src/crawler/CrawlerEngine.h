@@ -2,6 +2,7 @@
 
 #include "crawler/CrawlerDisplay.h"
 #include "crawler/LinkCollector.h"
+#include "crawler/LinkConverter.h"
 #include "crawler/LinkQueue.h"
 #include "crawler/LocalFiles.h"
 #include "crawler/MirrorIndex.h"
@@ -43,6 +44,7 @@ public:
         bool pictures = true; // `Slike`: pictures go to the Download workers
         bool preview = true; // `IEPrew`
         bool overwrite = false; // `IEgazi`
+        bool convertLinks = false; // `IElink`: "pretvori linkove"
         bool hideWorkers = false; // "sakrij download"
     };
 
@@ -109,7 +111,11 @@ private:
     void onFetchStatus(quintptr context, int code);
     void onFetchEnded(const WindowFetch::Outcome &outcome);
     void finish(bool inWindow, const WindowFetch::Outcome &outcome = {});
-    void scan(const QString &pageUrl, bool fromFetch);
+    // Reads the local copy of the current URL again for its references.
+    void scanCopy(const QString &url);
+    inet::Validators copyValidators(const QString &url) const;
+    void convertNext();
+    void finishCrawl();
     void onWorkersEnded();
     // Takes in the files of the workers that have ended; whether there were any.
     bool collectEndedWorkers();
@@ -134,15 +140,19 @@ private:
     LinkCollector m_collector;
     WorkerSlots m_workers;
     CrawlerDisplay m_display;
+    LinkConverter m_converter;
     WindowFetch m_fetch;
 
     std::unique_ptr<inet::CurlDriver> m_driver;
     std::unique_ptr<inet::InternetSession> m_session;
     quintptr m_context = 0;
     // The page being fetched is scanned as it arrives, so it is not read back from disk.
-    LinkScanner m_pageScanner;
-    QList<QByteArray> m_pageReferences;
+    std::optional<ReferenceFinder> m_pageFinder;
     bool m_scanningFetch = false;
+    // With "pretvori linkove": the URLs whose copies are still to be rewritten.
+    QStringList m_toConvert;
+    int m_converted = 0;
+    bool m_converting = false;
 
     bool m_crawling = false;
     bool m_finished = false;

@@ -146,7 +146,7 @@ void DownloadWorkerEngine::startAttempt()
     showStatus();
     m_readStart.start();
     const quintptr context = quintptr(m_attempts + 1);
-    m_request = m_session->openUrl(m_job.url, context);
+    m_request = m_session->openUrl(m_job.url, context, m_job.validators);
     connect(m_request, &inet::InternetRequest::status, this, &DownloadWorkerEngine::onStatus);
     connect(m_request, &inet::InternetRequest::completed, this, &DownloadWorkerEngine::onCompleted);
 }
@@ -183,6 +183,13 @@ void DownloadWorkerEngine::advance()
     for (;;) {
         switch (m_state) {
         case 1:
+            if (m_request->notModified()) {
+                // The copy is current: it stays, and there is nothing to try again.
+                m_definitive = true;
+                finishAttempt();
+                return;
+            }
+            m_lastModified = m_request->lastModified();
             if (!m_file.create(m_job.localPath)) {
                 errorStep(m_file.error());
                 return;
@@ -202,7 +209,7 @@ void DownloadWorkerEngine::advance()
         case 5:
             if (!writePending())
                 return;
-            if (!m_file.close()) {
+            if (!m_file.close(m_lastModified)) {
                 errorStep(m_file.error());
                 return;
             }

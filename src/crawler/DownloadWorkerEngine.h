@@ -7,6 +7,7 @@
 #include "platform/inet/DownloadFile.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QString>
 
@@ -112,5 +113,6 @@ private:
     int m_attempts = 0;
     qint64 m_total = 0;
     bool m_done = false;
-    bool m_definitive = false; // the last attempt's failure will not change on another
+    bool m_definitive = false; // the last attempt's answer will not change on another
+    QDateTime m_lastModified; // the server's, for the file's time
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/InstanceRegistry.h"
+#include "platform/inet/Validators.h"
 
 #include <QString>
 
@@ -19,6 +20,8 @@ struct DownloadJob
     // The worker's running mark, claimed for this job; the worker frees it once
     // the job's file is written and closed.
     InstanceRegistry::Claim claim = 0;
+    // Of the local copy the file replaces: an unchanged file is not fetched again.
+    inet::Validators validators {};
 };
 
 // The four Download workers A, B, C and D and their running marks, which the

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "crawler/LinkScanner.h"
+#include "crawler/ReferenceFinder.h"
 
 #include <QSet>
 #include <QString>
@@ -22,18 +22,28 @@ public:
     QString site() const { return m_site; }
     void setOverwrite(bool overwrite) { m_overwrite = overwrite; }
 
-    // Reads a saved page as one stream and queues its references; the number of
-    // new URLs, or -1 when the page cannot be read.
-    int scanFile(const QString &path, const QString &pageUrl);
+    // How the crawl reads a saved file: as a stylesheet when the server said
+    // text/css or its name ends in ".css", else as a page.
+    static ReferenceFinder::Kind kindOf(const QString &path, const QString &mediaType);
+
+    // Reads a saved file as one stream and queues its references; the number of
+    // new URLs, or -1 when the file cannot be read. ownPaths: the crawler has
+    // rewritten the file's links into relative paths of the mirror.
+    int scanFile(const QString &path, const QString &pageUrl, ReferenceFinder::Kind kind, bool ownPaths);
+    // Queues what was found in the page at pageUrl, saved at pagePath.
+    int collectFound(
+        const ReferenceFinder::Found &found, const QString &pageUrl, const QString &pagePath, bool ownPaths);
     // Queues the references of a page held in memory.
     int scanBytes(QByteArrayView page, const QString &pageUrl);
-    // Queues one reference as found on the page; whether it was new.
-    bool collect(const QByteArray &reference, const QString &pageUrl);
+    // Queues one reference as found on the page (or under the page's base); whether it was new.
+    bool collect(const QByteArray &reference, const QString &base);
     // Makes the local directory of a path (each directory once per crawl window).
     void makeDirectory(const QString &localPath);
 
 private:
-    int collectAll(const QList<QByteArray> &references, const QString &pageUrl);
+    bool collectUrl(const QString &url);
+    // The URL whose copy a relative path of the mirror names, seen from pagePath.
+    QString ownPathUrl(const QByteArray &reference, const QString &pagePath) const;
 
     LinkQueue &m_queue;
     LocalFiles &m_files;

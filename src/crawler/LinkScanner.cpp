@@ -6,6 +6,7 @@ namespace {
 
 constexpr std::array<QByteArrayView, 3> Names = { "HREF=", "SRC=", "BACKGROUND=" };
 constexpr std::array<QByteArrayView, 6> Skipped = { "INTERNAL-GOPHER", "./", ".\\", "'", "@", "#" };
+constexpr std::array<QByteArrayView, 4> SkippedInOwnPaths = { "INTERNAL-GOPHER", "'", "@", "#" };
 // An unfinished name can be this long at the end of a piece.
 constexpr qsizetype NameTail = 10;
 // A value with no end in sight is taken as it stands once it is this long, so a
@@ -44,12 +45,12 @@ qsizetype findName(const QByteArray &text, qsizetype from, qsizetype &length)
     return -1;
 }
 
-bool followed(const QByteArray &value)
+template <std::size_t N> bool followed(const QByteArray &value, const std::array<QByteArrayView, N> &skipped)
 {
     QByteArray folded = value;
     for (char &c : folded)
         c = upper(c);
-    for (const QByteArrayView mark : Skipped) {
+    for (const QByteArrayView mark : skipped) {
         if (folded.contains(mark))
             return false;
     }
@@ -119,7 +120,7 @@ void LinkScanner::work(bool atEnd, QList<QByteArray> &found)
             break;
         }
         const QByteArray value = m_pending.mid(start, end - start);
-        if (!followed(value)) {
+        if (m_followRelativeSteps ? !followed(value, SkippedInOwnPaths) : !followed(value, Skipped)) {
             pos = start;
             continue;
         }

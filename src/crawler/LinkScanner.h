@@ -15,6 +15,12 @@
 class LinkScanner
 {
 public:
+    // followRelativeSteps: values with "./" or ".\" are followed too (the
+    // relative paths of a mirror whose links the crawler itself has rewritten).
+    explicit LinkScanner(bool followRelativeSteps = false)
+        : m_followRelativeSteps(followRelativeSteps)
+    { }
+
     // Appends the references completed by these bytes to found.
     void feed(QByteArrayView bytes, QList<QByteArray> &found);
     // The page has ended: a value still open runs to the end of the page.
@@ -26,6 +32,7 @@ public:
 private:
     void work(bool atEnd, QList<QByteArray> &found);
 
+    bool m_followRelativeSteps = false;
     QByteArray m_pending;
     qsizetype m_openEnd = 0; // how far an open value at the start of m_pending was searched
 };

@@ -13,6 +13,7 @@ namespace {
 constexpr int DigestChars = 8;
 constexpr int NameBytes = 255;
 constexpr QChar Separator = u'\t';
+const QString ConvertedMark = QStringLiteral("1");
 
 QString digest(const QString &text)
 {
@@ -112,6 +113,39 @@ void MirrorIndex::setEtag(const QString &url, const QString &etag)
     }
 }
 
+QString MirrorIndex::typeOf(const QString &url) const
+{
+    return m_entries.value(LinkResolver::key(url)).type;
+}
+
+void MirrorIndex::setType(const QString &url, const QString &type)
+{
+    Entry &entry = entryFor(url);
+    if (entry.type != recordValue(type)) {
+        entry.type = recordValue(type);
+        m_changed = true;
+    }
+}
+
+bool MirrorIndex::isConverted(const QString &url) const
+{
+    return m_entries.value(LinkResolver::key(url)).converted;
+}
+
+void MirrorIndex::setConverted(const QString &url, bool converted)
+{
+    Entry &entry = entryFor(url);
+    if (entry.converted != converted) {
+        entry.converted = converted;
+        m_changed = true;
+    }
+}
+
+QString MirrorIndex::urlAt(const QString &path) const
+{
+    return m_owners.value(path);
+}
+
 MirrorIndex::Entry &MirrorIndex::entryFor(const QString &url)
 {
     return m_entries[LinkResolver::key(url)];
@@ -202,6 +236,8 @@ void MirrorIndex::load()
         entry.path = path;
         entry.source = fields.value(2);
         entry.etag = fields.value(3);
+        entry.type = fields.value(4);
+        entry.converted = fields.value(5) == ConvertedMark;
         claim(key, path);
     }
 }
@@ -218,7 +254,8 @@ bool MirrorIndex::save()
         if (entry->path.isEmpty())
             continue;
         const QString line = recordValue(entry.key()) + Separator + entry->path.mid(rootLength) + Separator
-            + entry->source + Separator + entry->etag + u'\n';
+            + entry->source + Separator + entry->etag + Separator + entry->type + Separator
+            + (entry->converted ? ConvertedMark : QString()) + u'\n';
         file.write(line.toUtf8());
     }
     if (!file.commit())

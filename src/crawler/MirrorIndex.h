@@ -24,6 +24,8 @@ public:
         QString path; // absolute local path
         QString source; // the address after redirects; empty: the URL itself
         QString etag; // the server's entity tag of the copy, as sent
+        QString type; // the media type the server gave it ("text/css"); empty when unknown
+        bool converted = false; // its links were rewritten for browsing offline
     };
 
     // root: the mirror's root; recordPath: the record file.
@@ -41,6 +43,12 @@ public:
     void setSource(const QString &url, const QString &finalUrl);
     QString etagOf(const QString &url) const;
     void setEtag(const QString &url, const QString &etag);
+    QString typeOf(const QString &url) const;
+    void setType(const QString &url, const QString &type);
+    bool isConverted(const QString &url) const;
+    void setConverted(const QString &url, bool converted);
+    // The URL whose copy this local path holds; empty when none does.
+    QString urlAt(const QString &path) const;
 
     // Reads the record file (a missing one is an empty record).
     void load();

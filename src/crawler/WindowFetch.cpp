@@ -19,19 +19,21 @@ WindowFetch::~WindowFetch()
     cancel();
 }
 
-void WindowFetch::start(inet::InternetSession &session, const QString &url, const QString &localPath, quintptr context)
+void WindowFetch::start(inet::InternetSession &session, const QString &url, const QString &localPath, quintptr context,
+    const inet::Validators &validators)
 {
     cancel();
     m_localPath = localPath;
-    m_finalUrl = url;
     m_context = context;
     m_state = WaitingForHandle;
     m_running = true;
-    m_definitive = false;
+    m_outcome = {};
+    m_outcome.finalUrl = url;
+    m_lastModified = {};
     m_total = 0;
     m_rate = 0;
     m_fetchClock.start();
-    m_request = session.openUrl(url, context);
+    m_request = session.openUrl(url, context, validators);
     connect(m_request, &inet::InternetRequest::status, this, &WindowFetch::onStatus);
     connect(m_request, &inet::InternetRequest::completed, this, &WindowFetch::onCompleted);
 }
@@ -66,15 +68,24 @@ void WindowFetch::onStatus(quintptr context, int code)
 void WindowFetch::onCompleted(quintptr, const inet::AsyncResult &result)
 {
     if (result.error != 0) {
-        m_definitive = m_request && m_request->failedDefinitively();
+        m_outcome.definitive = m_request && m_request->failedDefinitively();
         emit requestFailed(result.error);
         end();
         return;
     }
     if (m_state == WaitingForHandle) {
         m_state = HandleArrived;
-        m_finalUrl = m_request->effectiveUrl();
+        m_outcome.finalUrl = m_request->effectiveUrl();
+        m_outcome.etag = m_request->etag();
+        m_outcome.contentType = m_request->contentType();
+        m_lastModified = m_request->lastModified();
         m_fetchClock.start();
+        if (m_request->notModified()) {
+            // The copy is current: it stays as it is, untouched.
+            m_outcome.notModified = true;
+            end();
+            return;
+        }
         QDir().mkpath(QFileInfo(m_localPath).path());
         if (!m_file.create(m_localPath)) {
             emit fileFailed(m_file.error());
@@ -124,11 +135,12 @@ void WindowFetch::end()
         return;
     m_running = false;
     m_state = Ended;
-    if (m_file.isOpen() && !m_file.close())
+    if (m_file.isOpen() && !m_file.close(m_lastModified))
         emit fileFailed(m_file.error());
     updateRate();
     closeRequest();
-    emit ended({ m_total, m_finalUrl, m_definitive });
+    m_outcome.total = m_total;
+    emit ended(m_outcome);
 }
 
 void WindowFetch::closeRequest()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/inet/DownloadFile.h"
+#include "platform/inet/Validators.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -42,12 +43,18 @@ public:
         QString finalUrl; // the address after redirects: the page's references stand on it
         // The server's answer will not change on another try (400 to 499, a redirect loop).
         bool definitive = false;
+        // The server said the copy is current (304): the file was left as it was.
+        bool notModified = false;
+        QByteArray etag;
+        QByteArray contentType;
     };
 
     explicit WindowFetch(QObject *parent = nullptr);
     ~WindowFetch() override;
 
-    void start(inet::InternetSession &session, const QString &url, const QString &localPath, quintptr context);
+    // With validators of the local copy, an unchanged file is not fetched again.
+    void start(inet::InternetSession &session, const QString &url, const QString &localPath, quintptr context,
+        const inet::Validators &validators = {});
     // "Prekid": the fetch ends now, keeping what arrived.
     void abort() { end(); }
     // The fetch is dropped without ending (a new crawl, the window closing).
@@ -61,6 +68,8 @@ public:
     // Kilobytes (1000 bytes) per second, to one decimal.
     double rate() const { return m_rate; }
     QString localPath() const { return m_localPath; }
+    // Of the answer being read: the media type the server gave it.
+    QByteArray contentType() const { return m_outcome.contentType; }
 
 signals:
     void status(quintptr context, int code);
@@ -83,11 +92,11 @@ private:
     QPointer<inet::InternetRequest> m_request;
     inet::DownloadFile m_file;
     QString m_localPath;
-    QString m_finalUrl;
     quintptr m_context = 0;
     int m_state = WaitingForHandle;
     bool m_running = false;
-    bool m_definitive = false;
+    Outcome m_outcome;
+    QDateTime m_lastModified;
     qint64 m_total = 0;
     double m_rate = 0;
     QElapsedTimer m_fetchClock;

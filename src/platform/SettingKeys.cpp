@@ -10,13 +10,14 @@ constexpr KeyScope Process = KeyScope::ProcessWide;
 constexpr const char *ProxyDefault = "localhost:8001";
 
 // Tool by tool; each tool's first key decides whether its keys are read.
-constexpr std::array<SettingKey, 21> Table = { {
+constexpr std::array<SettingKey, 22> Table = { {
     { "HTTPurl", KeyKind::Text, 128, Window, "http://127.0.0.1" },
     { "HTTPproxy", KeyKind::Text, 64, Window, ProxyDefault },
     { "HTTPiproxy", KeyKind::Flag, 0, Window, "0" },
     { "Slike", KeyKind::Flag, 0, Window, "1" },
     { "IEPrew", KeyKind::Flag, 0, Process, "1" },
     { "IEgazi", KeyKind::Flag, 0, Window, "0" },
+    { "IElink", KeyKind::Flag, 0, Window, "0" },
 
     { "SHTTPurl", KeyKind::Text, 254, Window, "http://127.0.0.1" },
     { "SHTTPproxy", KeyKind::Text, 63, Process, ProxyDefault },
@@ -40,7 +41,7 @@ constexpr std::array<SettingKey, 21> Table = { {
     { "FTPSound", KeyKind::Flag, 0, Process, "1" },
 } };
 
-constexpr std::size_t CrawlerFirst = 0, CrawlerCount = 6;
+constexpr std::size_t CrawlerFirst = 0, CrawlerCount = 7;
 constexpr std::size_t GetterFirst = CrawlerFirst + CrawlerCount, GetterCount = 4;
 constexpr std::size_t ServerFirst = GetterFirst + GetterCount, ServerCount = 5;
 constexpr std::size_t FtpFirst = ServerFirst + ServerCount, FtpCount = 6;

@@ -27,10 +27,10 @@ std::span<const SettingKey> all();
 
 // One tool's keys; the first is the key whose presence decides whether the
 // others are read.
-std::span<const SettingKey> crawler();  // HTTPurl ... IEgazi
-std::span<const SettingKey> getter();   // SHTTPurl ... SHTTPlf
-std::span<const SettingKey> server();   // WShttpPath ... WShttpDir, WShttpPort
-std::span<const SettingKey> ftp();      // FTPServer ... FTPSound
+std::span<const SettingKey> crawler(); // HTTPurl ... IEgazi, IElink
+std::span<const SettingKey> getter(); // SHTTPurl ... SHTTPlf
+std::span<const SettingKey> server(); // WShttpPath ... WShttpDir, WShttpPort
+std::span<const SettingKey> ftp(); // FTPServer ... FTPSound
 
 const SettingKey *find(const QString &name);
 

@@ -22,7 +22,8 @@ bool LighttpdPeer::start(const QString &documentRoot, const QString &host)
                          "index-file.names = (\"index.html\", \"index.htm\")\n"
                          "mimetype.assign = (\".html\" => \"text/html\", \".htm\" => \"text/html\", "
                          "\".gif\" => \"image/gif\", \".jpg\" => \"image/jpeg\", "
-                         "\".png\" => \"image/png\", \"\" => \"application/octet-stream\")\n")
+                         "\".png\" => \"image/png\", \".css\" => \"text/css\", \".ttf\" => \"font/ttf\", "
+                         "\"\" => \"application/octet-stream\")\n")
               .arg(documentRoot, host, QString::number(m_port), m_configDir.filePath(QStringLiteral("access.log")),
                   m_configDir.filePath(QStringLiteral("error.log")));
     file.write(text.toUtf8());

@@ -13,3 +13,5 @@ add_torvex_test(tst_crawlfaults SOURCES crawl/tst_crawlfaults.cpp
   LIBS torvex_crawler_engine torvex_crawler_testsupport TIMEOUT 120)
 add_torvex_test(tst_crawlhttpserver SOURCES crawl/tst_crawlhttpserver.cpp
   LIBS torvex_crawler_engine torvex_crawler_testsupport torvex_server_testsupport TIMEOUT 120)
+add_torvex_test(tst_crawloffline SOURCES crawl/tst_crawloffline.cpp
+  LIBS torvex_crawler_engine torvex_crawler_testsupport GUI TIMEOUT 300)

@@ -117,7 +117,8 @@ void TestToolSettings::keyTable()
 void TestToolSettings::toolSpansInTableOrder()
 {
     QCOMPARE(namesOf(SettingKeys::crawler()),
-        (QStringList { u"HTTPurl"_s, u"HTTPproxy"_s, u"HTTPiproxy"_s, u"Slike"_s, u"IEPrew"_s, u"IEgazi"_s }));
+        (QStringList {
+            u"HTTPurl"_s, u"HTTPproxy"_s, u"HTTPiproxy"_s, u"Slike"_s, u"IEPrew"_s, u"IEgazi"_s, u"IElink"_s }));
     QCOMPARE(namesOf(SettingKeys::getter()),
         (QStringList { u"SHTTPurl"_s, u"SHTTPproxy"_s, u"SHTTPiproxy"_s, u"SHTTPlf"_s }));
     QCOMPARE(namesOf(SettingKeys::server()),
@@ -240,7 +241,7 @@ void TestToolSettings::saveWritesEveryKeyInTableOrder()
     QCOMPARE(fileBytes(path()),
         QByteArray("[Main]\r\nXPos=3\r\n\r\n[Torvex Settings]\r\n"
                    "HTTPurl=http://127.0.0.1\r\nHTTPproxy=localhost:8001\r\n"
-                   "HTTPiproxy=0\r\nSlike=1\r\nIEPrew=1\r\nIEgazi=0\r\n"));
+                   "HTTPiproxy=0\r\nSlike=1\r\nIEPrew=1\r\nIEgazi=0\r\nIElink=0\r\n"));
 }
 
 void TestToolSettings::saveClipsTrailingBlanks()

@@ -28,6 +28,7 @@ const QString PreviewOn = QStringLiteral("Preview is ON");
 const QString PreviewOff = QStringLiteral("Preview is OFF");
 const QString PreviewName = QStringLiteral("preview");
 const QString OverwriteText = QStringLiteral("pregazi postoječe");
+const QString ConvertLinksText = QStringLiteral("pretvori linkove");
 const QString PictureDescription = QStringLiteral("Slika");
 const QString LogName = QStringLiteral("Događaji");
 const QString HandleColumn = QStringLiteral("hInternet");
@@ -127,6 +128,7 @@ CrawlerWindow::CrawlerWindow(QWidget *parent)
     m_preview = new QCheckBox(PreviewOff, this);
     m_preview->setAccessibleName(PreviewName);
     m_overwrite = new QCheckBox(OverwriteText, this);
+    m_convertLinks = new QCheckBox(ConvertLinksText, this);
     // The picture saved last, while the preview is on; a screen reader reads its file's name.
     m_picture = new QLabel(this);
     m_picture->setFixedSize(PictureSide, PictureSide);
@@ -172,7 +174,7 @@ CrawlerWindow::CrawlerWindow(QWidget *parent)
     }
     grid->addWidget(m_pageNumber, 3, 5, Qt::AlignRight);
     auto *flags = new QHBoxLayout;
-    for (QCheckBox *box : { m_hideWorkers, m_pictures, m_preview, m_overwrite })
+    for (QCheckBox *box : { m_hideWorkers, m_pictures, m_preview, m_overwrite, m_convertLinks })
         flags->addWidget(box);
     flags->addStretch();
     grid->addLayout(flags, 4, 0, 1, 6);
@@ -191,6 +193,9 @@ CrawlerWindow::CrawlerWindow(QWidget *parent)
     grid->setRowStretch(6, 2);
     resize(560, 560);
 
+    // Until the engine has told its settings, what the user typed would be lost to them.
+    setEnabled(false);
+
     m_confirm = [this](const QString &path) {
         const QString text = DeleteQuestion.arg(path).replace(u'|', u'\n');
         return QMessageBox::question(this, Title, text) == QMessageBox::Yes;
@@ -200,7 +205,7 @@ CrawlerWindow::CrawlerWindow(QWidget *parent)
     connect(m_preview, &QCheckBox::toggled, this, &CrawlerWindow::showPreviewState);
     for (QLineEdit *field : { m_address, m_proxy })
         connect(field, &QLineEdit::textChanged, this, &CrawlerWindow::sendFields);
-    for (QCheckBox *box : { m_useProxy, m_hideWorkers, m_pictures, m_preview, m_overwrite })
+    for (QCheckBox *box : { m_useProxy, m_hideWorkers, m_pictures, m_preview, m_overwrite, m_convertLinks })
         connect(box, &QCheckBox::toggled, this, &CrawlerWindow::sendFields);
     connect(m_start, &QPushButton::clicked, this, &CrawlerWindow::startRequested);
     connect(m_abort, &QPushButton::clicked, this, &CrawlerWindow::abortRequested);
@@ -217,6 +222,7 @@ CrawlerEngine::Fields CrawlerWindow::fields() const
     fields.pictures = m_pictures->isChecked();
     fields.preview = m_preview->isChecked();
     fields.overwrite = m_overwrite->isChecked();
+    fields.convertLinks = m_convertLinks->isChecked();
     fields.hideWorkers = m_hideWorkers->isChecked();
     return fields;
 }
@@ -241,9 +247,11 @@ void CrawlerWindow::showFields(const CrawlerEngine::Fields &fields)
     m_pictures->setChecked(fields.pictures);
     m_preview->setChecked(fields.preview);
     m_overwrite->setChecked(fields.overwrite);
+    m_convertLinks->setChecked(fields.convertLinks);
     m_hideWorkers->setChecked(fields.hideWorkers);
     showPreviewState();
     m_showingFields = false;
+    setEnabled(true);
 }
 
 void CrawlerWindow::sendFields()

@@ -67,6 +67,7 @@ private:
     QCheckBox *m_pictures = nullptr;
     QCheckBox *m_preview = nullptr;
     QCheckBox *m_overwrite = nullptr;
+    QCheckBox *m_convertLinks = nullptr;
     QLabel *m_picture = nullptr;
     QTreeWidget *m_log = nullptr;
     QTreeWidget *m_files = nullptr;

@@ -17,6 +17,8 @@ DownloadJob jobFrom(const QStringList &arguments)
     job.proxy = arguments.value(2);
     job.hidden = arguments.value(3) == HiddenMark;
     job.claim = arguments.value(4).toULongLong();
+    job.validators.modifiedSince = QDateTime::fromString(arguments.value(5), Qt::ISODateWithMs);
+    job.validators.etag = arguments.value(6).toUtf8();
     return job;
 }
 
@@ -24,7 +26,8 @@ DownloadJob jobFrom(const QStringList &arguments)
 
 QStringList downloadWorkerArguments(const DownloadJob &job)
 {
-    return { job.url, job.localPath, job.proxy, job.hidden ? HiddenMark : QString(), QString::number(job.claim) };
+    return { job.url, job.localPath, job.proxy, job.hidden ? HiddenMark : QString(), QString::number(job.claim),
+        job.validators.modifiedSince.toString(Qt::ISODateWithMs), QString::fromUtf8(job.validators.etag) };
 }
 
 ToolDescriptor downloadWorkerTool(int index)

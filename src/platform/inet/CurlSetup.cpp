@@ -47,6 +47,8 @@ void configureRequest(CURL *easy, const SessionSettings &settings, const QByteAr
     curl_easy_setopt(easy, CURLOPT_FAILONERROR, 1L);
     curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, ReceiveBufferSize);
     curl_easy_setopt(easy, CURLOPT_TRANSFERTEXT, 0L);
+    // The server's Last-Modified, for the copy's time and later conditional requests.
+    curl_easy_setopt(easy, CURLOPT_FILETIME, 1L);
     const QByteArray agent = settings.agent.toUtf8();
     curl_easy_setopt(easy, CURLOPT_USERAGENT, agent.constData());
     // The session's own choice holds whatever the environment says: an empty
@@ -62,7 +64,8 @@ void configureRequest(CURL *easy, const SessionSettings &settings, const QByteAr
         curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, long(settings.connectTimeout.count()));
     if (settings.idleTimeout.count() > 0) {
         curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
-        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, long(qMax<qint64>(1, (settings.idleTimeout.count() + 999) / 1000)));
+        curl_easy_setopt(
+            easy, CURLOPT_LOW_SPEED_TIME, long(qMax<qint64>(1, (settings.idleTimeout.count() + 999) / 1000)));
     }
     // Every request is fetched anew from the origin, never from a cache on the way.
     *headers = curl_slist_append(nullptr, "Pragma: no-cache");

@@ -31,7 +31,7 @@ bool DownloadFile::write(QByteArrayView data)
     return true;
 }
 
-bool DownloadFile::close()
+bool DownloadFile::close(const QDateTime &modified)
 {
     if (!m_file.isOpen())
         return m_error == 0;
@@ -39,6 +39,8 @@ bool DownloadFile::close()
     const bool flushed = m_file.flush();
     if (!flushed)
         fail(errno);
+    if (modified.isValid())
+        m_file.setFileTime(modified, QFileDevice::FileModificationTime);
     m_file.close();
     return flushed && m_error == 0;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArrayView>
+#include <QDateTime>
 #include <QFile>
 #include <QString>
 
@@ -14,8 +15,9 @@ class DownloadFile
 public:
     bool create(const QString &path);
     bool write(QByteArrayView data);
-    // Flushes and closes; false when what was written could not be stored.
-    bool close();
+    // Flushes and closes; false when what was written could not be stored. A
+    // valid time becomes the file's modification time (the server's Last-Modified).
+    bool close(const QDateTime &modified = {});
     bool isOpen() const { return m_file.isOpen(); }
 
     int error() const { return m_error; }

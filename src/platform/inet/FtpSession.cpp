@@ -175,22 +175,25 @@ FtpSession::Request *FtpSession::makeRequest(Kind kind, quintptr context, const 
 void FtpSession::startRequest(Request *request)
 {
     request->report(HandleCreated);
-    const bool added = m_driver.add(request->easy, [this, request](CURLcode result) {
-        // A LIST that matches nothing is an empty directory; a missing one fails
-        // earlier, on changing into it.
-        if (result == CURLE_REMOTE_FILE_NOT_FOUND && request->kind == Kind::ListWildcard)
-            result = CURLE_OK;
-        long osErrno = 0;
-        curl_easy_getinfo(request->easy, CURLINFO_OS_ERRNO, &osErrno);
-        int error = internetError(result, osErrno);
-        if (!error && request->kind == Kind::Download && (request->fileFailed || !request->file->commit()))
-            error = internetError(CURLE_WRITE_ERROR);
-        if (!error && request->kind == Kind::ListMlsd)
-            request->entries = FtpListingParser::parseMlsd(request->listing);
-        if (request->receiving)
-            request->report(ResponseReceived);
-        finish(request, error);
-    }, CurlDriver::Pacing::EventsAndLook);
+    const bool added = m_driver.add(
+        request->easy,
+        [this, request](CURLcode result) {
+            // A LIST that matches nothing is an empty directory; a missing one fails
+            // earlier, on changing into it.
+            if (result == CURLE_REMOTE_FILE_NOT_FOUND && request->kind == Kind::ListWildcard)
+                result = CURLE_OK;
+            long osErrno = 0;
+            curl_easy_getinfo(request->easy, CURLINFO_OS_ERRNO, &osErrno);
+            int error = internetError(result, osErrno);
+            if (!error && request->kind == Kind::Download && (request->fileFailed || !request->file->commit()))
+                error = internetError(CURLE_WRITE_ERROR);
+            if (!error && request->kind == Kind::ListMlsd)
+                request->entries = FtpListingParser::parseMlsd(request->listing);
+            if (request->receiving)
+                request->report(ResponseReceived);
+            finish(request, error);
+        },
+        CurlDriver::Pacing::EventsAndLook);
     if (!added)
         failAtOnce(request, internetError(CURLE_FAILED_INIT));
 }

@@ -11,8 +11,8 @@
 
 namespace inet {
 
-InternetRequest::InternetRequest(
-    CurlDriver &driver, const SessionSettings &settings, const QString &url, quintptr context, QObject *parent)
+InternetRequest::InternetRequest(CurlDriver &driver, const SessionSettings &settings, const QString &url,
+    quintptr context, const Validators &validators, QObject *parent)
     : QObject(parent)
     , m_driver(driver)
     , m_context(context)
@@ -26,6 +26,7 @@ InternetRequest::InternetRequest(
         return;
     }
     configureRequest(m_easy, settings, m_url, &m_headers);
+    addValidators(validators);
     curl_easy_setopt(m_easy, CURLOPT_RESOLVER_START_FUNCTION, &InternetRequest::onResolverStart);
     curl_easy_setopt(m_easy, CURLOPT_RESOLVER_START_DATA, this);
     curl_easy_setopt(m_easy, CURLOPT_OPENSOCKETFUNCTION, &InternetRequest::onOpenSocket);
@@ -45,6 +46,46 @@ InternetRequest::~InternetRequest()
         curl_easy_cleanup(m_easy);
     }
     curl_slist_free_all(m_headers);
+}
+
+void InternetRequest::addValidators(const Validators &validators)
+{
+    if (validators.modifiedSince.isValid()) {
+        curl_easy_setopt(m_easy, CURLOPT_TIMECONDITION, long(CURL_TIMECOND_IFMODSINCE));
+        curl_easy_setopt(m_easy, CURLOPT_TIMEVALUE_LARGE, curl_off_t(validators.modifiedSince.toSecsSinceEpoch()));
+    }
+    if (!validators.etag.isEmpty()) {
+        m_headers = curl_slist_append(m_headers, QByteArray("If-None-Match: " + validators.etag).constData());
+        curl_easy_setopt(m_easy, CURLOPT_HTTPHEADER, m_headers);
+    }
+}
+
+QDateTime InternetRequest::lastModified() const
+{
+    curl_off_t seconds = -1;
+    if (m_easy && curl_easy_getinfo(m_easy, CURLINFO_FILETIME_T, &seconds) == CURLE_OK && seconds >= 0)
+        return QDateTime::fromSecsSinceEpoch(qint64(seconds), Qt::UTC);
+    return {};
+}
+
+QByteArray InternetRequest::etag() const
+{
+    struct curl_header *header = nullptr;
+    if (m_easy && curl_easy_header(m_easy, "ETag", 0, CURLH_HEADER, -1, &header) == CURLHE_OK && header)
+        return QByteArray(header->value).trimmed();
+    return {};
+}
+
+QByteArray InternetRequest::contentType() const
+{
+    char *type = nullptr;
+    if (!m_easy || curl_easy_getinfo(m_easy, CURLINFO_CONTENT_TYPE, &type) != CURLE_OK || !type)
+        return {};
+    QByteArray media(type);
+    const qsizetype parameters = media.indexOf(';');
+    if (parameters >= 0)
+        media.truncate(parameters);
+    return media.trimmed().toLower();
 }
 
 QString InternetRequest::effectiveUrl() const

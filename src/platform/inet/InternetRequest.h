@@ -3,6 +3,7 @@
 #include "platform/inet/AsyncResult.h"
 #include "platform/inet/HeaderBlock.h"
 #include "platform/inet/ReceiveBuffer.h"
+#include "platform/inet/Validators.h"
 
 #include <QByteArray>
 #include <QList>
@@ -59,6 +60,13 @@ public:
     // The request failed with an answer that asking again will not change: the
     // server refused it (400 to 499) or its redirects run in a loop.
     bool failedDefinitively() const { return m_definitive; }
+    // The server's answer to a conditional request: the caller's copy is current.
+    bool notModified() const { return m_responseCode == 304; }
+    // Of the final response: Last-Modified (invalid when not given), ETag as
+    // sent, and the media type of Content-Type without its parameters (lower case).
+    QDateTime lastModified() const;
+    QByteArray etag() const;
+    QByteArray contentType() const;
 
 signals:
     void status(quintptr context, int code);
@@ -66,8 +74,8 @@ signals:
 
 private:
     friend class InternetSession;
-    InternetRequest(
-        CurlDriver &driver, const SessionSettings &settings, const QString &url, quintptr context, QObject *parent);
+    InternetRequest(CurlDriver &driver, const SessionSettings &settings, const QString &url, quintptr context,
+        const Validators &validators, QObject *parent);
 
     // Progress: look again whether the pending read can complete and whether
     // the end of the body can be reported.
@@ -78,6 +86,7 @@ private:
         int code = 0;
     };
 
+    void addValidators(const Validators &validators);
     void begin();
     void post(EventKind kind, int code = 0);
     void flush();

@@ -14,9 +14,9 @@ InternetSession::InternetSession(CurlDriver &driver, const SessionSettings &sett
 
 InternetSession::~InternetSession() = default;
 
-InternetRequest *InternetSession::openUrl(const QString &url, quintptr context)
+InternetRequest *InternetSession::openUrl(const QString &url, quintptr context, const Validators &validators)
 {
-    auto *request = new InternetRequest(m_driver, m_settings, url, context, this);
+    auto *request = new InternetRequest(m_driver, m_settings, url, context, validators, this);
     request->begin();
     return request;
 }

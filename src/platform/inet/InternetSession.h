@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/inet/SessionSettings.h"
+#include "platform/inet/Validators.h"
 
 #include <QObject>
 #include <QString>
@@ -28,8 +29,9 @@ public:
     // request is a child of the session; it reports through its signals, with
     // the given context, starting with 60 (handle created) and ending with
     // exactly one completion of the open (status 100). A URL that cannot be
-    // opened completes with its error, still asynchronously.
-    InternetRequest *openUrl(const QString &url, quintptr context);
+    // opened completes with its error, still asynchronously. With validators
+    // of a copy the caller holds, an unchanged resource answers 304 (no body).
+    InternetRequest *openUrl(const QString &url, quintptr context, const Validators &validators = {});
 
 private:
     CurlDriver &m_driver;

@@ -87,8 +87,7 @@ qint64 SyncRequest::read(char *into, qint64 maximum, std::chrono::milliseconds l
     return count;
 }
 
-template<typename Ready>
-void SyncRequest::waitFor(Ready ready, std::chrono::milliseconds limit)
+template <typename Ready> void SyncRequest::waitFor(Ready ready, std::chrono::milliseconds limit)
 {
     QDeadlineTimer deadline(limit);
     while (!ready() && !m_finished) {

@@ -43,8 +43,7 @@ public:
 
 private:
     // Drives the transfer until ready() holds, the transfer ends or the limit passed.
-    template<typename Ready>
-    void waitFor(Ready ready, std::chrono::milliseconds limit);
+    template <typename Ready> void waitFor(Ready ready, std::chrono::milliseconds limit);
     void reap();
     static size_t onHeader(char *data, size_t size, size_t count, void *self);
     static size_t onData(char *data, size_t size, size_t count, void *self);

@@ -1,10 +1,14 @@
+#include "crawler/CssScanner.h"
 #include "crawler/LinkCollector.h"
+#include "crawler/LinkConverter.h"
 #include "crawler/LinkQueue.h"
 #include "crawler/LinkResolver.h"
 #include "crawler/LinkScanner.h"
 #include "crawler/LocalFiles.h"
 #include "crawler/LocalNaming.h"
+#include "crawler/MarkupScanner.h"
 #include "crawler/MirrorIndex.h"
+#include "crawler/ReferenceFinder.h"
 
 #include <QDir>
 #include <QFile>
@@ -23,6 +27,10 @@ private slots:
     void scan();
     void acrossPieces_data();
     void acrossPieces();
+    void modernReferences_data();
+    void modernReferences();
+    void relativePaths_data();
+    void relativePaths();
     void referenceText_data();
     void referenceText();
     void resolve_data();
@@ -113,6 +121,100 @@ void TestLinkScan::acrossPieces()
         scanner.finish(found);
         QCOMPARE(found, whole);
     }
+}
+
+// Beyond the three names: srcset, poster, CSS in style attributes, <style>
+// blocks and stylesheets; <base href> is the page's base, not a link.
+void TestLinkScan::modernReferences_data()
+{
+    QTest::addColumn<bool>("stylesheet");
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<References>("expected");
+    QTest::addColumn<QByteArray>("base");
+
+    QTest::newRow("srcset of img") << false
+                                   << QByteArray(
+                                          "<img src=a.jpg srcset=\"a-400.jpg 400w, a-800.jpg 800w,a-1600.jpg 2x\">")
+                                   << References { "a.jpg", "a-400.jpg", "a-800.jpg", "a-1600.jpg" } << QByteArray();
+    QTest::newRow("srcset of source, commas at a URL's end")
+        << false << QByteArray("<picture><source srcset='p.png, p2.png 2x,q.png,'></picture>")
+        << References { "p.png", "p2.png", "q.png" } << QByteArray();
+    QTest::newRow("poster") << false << QByteArray("<video poster=\"../v/first.jpg\"></video>")
+                            << References { "../v/first.jpg" } << QByteArray();
+    QTest::newRow("style attribute") << false
+                                     << QByteArray("<div style=\"background: url('img/x.png') no-repeat\"></div>")
+                                     << References { "img/x.png" } << QByteArray();
+    QTest::newRow("style attribute, &quot;") << false << QByteArray("<p style=\"background:url(&quot;d.gif&quot;)\">")
+                                             << References { "d.gif" } << QByteArray();
+    QTest::newRow("style block") << false
+                                 << QByteArray("<style>@import \"a.css\"; @import url(b.css); p{background:url(c.png)} "
+                                               "/* url(no.png) */</style><p>url(text.png)</p>")
+                                 << References { "a.css", "b.css", "c.png" } << QByteArray();
+    QTest::newRow("script text is no markup")
+        << false << QByteArray("<script>var s = '<img srcset=\"s.jpg\">';</script><img srcset=t.jpg>")
+        << References { "t.jpg" } << QByteArray();
+    QTest::newRow("base sets the base") << false
+                                        << QByteArray("<head><base href=\"http://h/d/\"></head><a href=a.htm>a</a>")
+                                        << References { "a.htm" } << QByteArray("http://h/d/");
+    QTest::newRow("a link to the base's address stays a link")
+        << false << QByteArray("<base href=http://h/d/><a href=http://h/d/>d</a>") << References { "http://h/d/" }
+        << QByteArray("http://h/d/");
+    QTest::newRow("stylesheet") << true
+                                << QByteArray(
+                                       "@import 'parts/fonts.css' screen;\n@font-face{src:url( \"../f/a.woff2\" ) "
+                                       "format(\"woff2\")}\nbody{background:URL(../img/bg.png)}")
+                                << References { "parts/fonts.css", "../f/a.woff2", "../img/bg.png" } << QByteArray();
+    QTest::newRow("stylesheet comments and names")
+        << true << QByteArray("/* @import \"x.css\"; */ a{x-url(no.png);b:url(y.png)}") << References { "y.png" }
+        << QByteArray();
+    QTest::newRow("a stylesheet holds no HTML links")
+        << true << QByteArray("a[href=x.htm]{}") << References {} << QByteArray();
+}
+
+void TestLinkScan::modernReferences()
+{
+    QFETCH(bool, stylesheet);
+    QFETCH(QByteArray, text);
+    QFETCH(References, expected);
+    QFETCH(QByteArray, base);
+    const auto kind = stylesheet ? ReferenceFinder::Kind::Stylesheet : ReferenceFinder::Kind::Page;
+    // The same whatever pieces the text comes in.
+    for (const qsizetype piece : { 1, 3, 7, 4096 }) {
+        ReferenceFinder finder(kind);
+        for (qsizetype at = 0; at < text.size(); at += piece)
+            finder.feed(QByteArrayView(text).sliced(at, std::min(piece, text.size() - at)));
+        const ReferenceFinder::Found found = finder.finish();
+        QCOMPARE(found.references, expected);
+        QCOMPARE(found.base, base);
+    }
+    // Each reference's place holds its text, so it can be rewritten there.
+    const FoundReferences placed = stylesheet ? CssScanner::scan(text) : MarkupScanner::scan(text);
+    for (const FoundReference &reference : placed) {
+        const QByteArray written = text.mid(reference.start, reference.end - reference.start);
+        QCOMPARE(QByteArray(written).replace("&amp;", "&"), reference.text);
+    }
+}
+
+void TestLinkScan::relativePaths_data()
+{
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("to");
+    QTest::addColumn<QString>("path");
+    QTest::newRow("same directory") << u"/m/h/d/"_s << u"/m/h/d/a.htm"_s << u"a.htm"_s;
+    QTest::newRow("below") << u"/m/h/"_s << u"/m/h/d/e/a.htm"_s << u"d/e/a.htm"_s;
+    QTest::newRow("above") << u"/m/h/d/e/"_s << u"/m/h/a.htm"_s << u"../../a.htm"_s;
+    QTest::newRow("another host") << u"/m/h:81/d/"_s << u"/m/o:82/x.gif"_s << u"../../o%3A82/x.gif"_s;
+    QTest::newRow("names a browser would read otherwise")
+        << u"/m/h/"_s << u"/m/h/findcgia1&bxy.htm"_s << u"findcgia1%26bxy.htm"_s;
+    QTest::newRow("escapes and letters") << u"/m/h/"_s << u"/m/h/%c4%8dvor č.htm"_s << u"%25c4%258dvor%20%C4%8D.htm"_s;
+}
+
+void TestLinkScan::relativePaths()
+{
+    QFETCH(QString, from);
+    QFETCH(QString, to);
+    QFETCH(QString, path);
+    QCOMPARE(LinkConverter::relativePath(from, to), path);
 }
 
 void TestLinkScan::referenceText_data()

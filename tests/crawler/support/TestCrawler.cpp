@@ -30,12 +30,13 @@ QString TestCrawler::root() const
     return engine->localPathOf(u"http://x/"_s).chopped(u"x/index.htm"_s.size());
 }
 
-bool TestCrawler::crawl(const QString &address, bool pictures, bool overwrite)
+bool TestCrawler::crawl(const QString &address, bool pictures, bool overwrite, bool convertLinks)
 {
     CrawlerEngine::Fields fields = engine->fields();
     fields.address = address;
     fields.pictures = pictures;
     fields.overwrite = overwrite;
+    fields.convertLinks = convertLinks;
     engine->setFields(fields);
     QSignalSpy finished(engine.get(), &CrawlerEngine::crawlFinished);
     engine->startCrawl();

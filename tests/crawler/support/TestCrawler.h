@@ -22,5 +22,5 @@ struct TestCrawler
     // The mirror root, with its final "/".
     QString root() const;
     // Crawls from address until "- gotovo -"; false when the crawl did not end in time.
-    bool crawl(const QString &address, bool pictures, bool overwrite = false);
+    bool crawl(const QString &address, bool pictures, bool overwrite = false, bool convertLinks = false);
 };
