@@ -17,6 +17,8 @@
 #include "shell/ui/ToolboxFrame.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QRegularExpression>
 #include <QApplication>
 #include <QDirIterator>
 #include <QElapsedTimer>
@@ -103,7 +105,8 @@ template <typename T> T *childNamed(QWidget *window, const QString &name)
     return nullptr;
 }
 
-Run crawlOurs(const Site &site, const QString &workDirectory)
+// overwrite: the user ticks "pregazi postoječe" before pressing "Start".
+Run crawlOurs(const Site &site, const QString &workDirectory, bool overwrite = false)
 {
     Run run;
     const QString previous = QDir::currentPath();
@@ -127,10 +130,14 @@ Run crawlOurs(const Site &site, const QString &workDirectory)
                 return childNamed<QLineEdit>(window, QStringLiteral("Adresa:"));
             }();
             QPushButton *start = window ? childNamed<QPushButton>(window, QStringLiteral("Start")) : nullptr;
-            if (!address || !start) {
+            QCheckBox *overwriteBox
+                = window ? childNamed<QCheckBox>(window, QStringLiteral("pregazi postoječe")) : nullptr;
+            if (!address || !start || !overwriteBox) {
                 std::printf("the Crawler window did not open as expected\n");
             } else {
                 address->setText(site.url);
+                if (overwriteBox->isChecked() != overwrite)
+                    overwriteBox->click();
                 QElapsedTimer clock;
                 clock.start();
                 start->click();
@@ -184,6 +191,17 @@ Run crawlHttrack(const Site &site, const QString &workDirectory)
             QStringLiteral("--disable-security-limits"), QStringLiteral("--max-rate=0"),
             QStringLiteral("--connection-per-second=0"), QStringLiteral("--sockets=4"), QStringLiteral("-s0") },
         workDirectory + u'/' + folder);
+}
+
+// The bytes of the bodies lighttpd sent, by its access log (read once it has stopped).
+qint64 bodyBytes(const QString &log)
+{
+    static const QRegularExpression sent(QStringLiteral("\" \\d{3} (\\d+) "));
+    qint64 total = 0;
+    auto matches = sent.globalMatch(log);
+    while (matches.hasNext())
+        total += matches.next().captured(1).toLongLong();
+    return total;
 }
 
 struct Result
@@ -273,6 +291,29 @@ Result measure(int pages, int pictures, int rounds)
     return result;
 }
 
+// A second crawl of the unchanged site with "pregazi postoječe" on, in a new
+// Crawler window in the same working directory: what it moves and how long it
+// takes, beside the first.
+void measureUpdate(int pages, int pictures)
+{
+    ServedSite served;
+    if (!served.start(pages, pictures))
+        return;
+    const QTemporaryDir work(scratch());
+    const Run first = crawlOurs(served.site, work.path());
+    served.peer.stop();
+    const qint64 firstBytes = bodyBytes(served.peer.accessLog());
+    if (!served.peer.restart())
+        return;
+    const Run second = crawlOurs(served.site, work.path(), true);
+    served.peer.stop();
+    const qint64 secondBytes = bodyBytes(served.peer.accessLog()) - firstBytes;
+    std::printf("update of the unchanged %d-page site with \"pregazi postoječe\": first crawl %lld body bytes in "
+                "%.3f s, second %lld body bytes (%.2f%%) in %.3f s (%.2f of the first)%s\n",
+        pages, qlonglong(firstBytes), first.seconds, qlonglong(secondBytes), 100.0 * secondBytes / firstBytes,
+        second.seconds, second.seconds / first.seconds, first.ok && second.ok ? "" : " (did not end well)");
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -300,6 +341,7 @@ int main(int argc, char **argv)
     }
     const Result small = measure(500, 100, 5);
     const Result large = measure(5000, 1000, 3);
+    measureUpdate(500, 100);
     std::printf("ours over httrack: %.2f at 500 pages, %.2f at 5000 pages\n", small.ours / small.httrack,
         large.ours / large.httrack);
     std::printf("ratio at 5000 pages: %.2f\n", large.ours / large.wget);
