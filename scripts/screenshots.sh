@@ -1,16 +1,20 @@
 #!/bin/bash
-# Makes docs/screenshots/*.png again from the real windows: builds the
+# Makes the README's screenshots again from the real windows: builds the
 # screenshot tour (docs/tour), gives it a display of its own (Xvfb) and lets it
 # work each tool against loopback peers that it starts and stops itself.
-# Argument: the build directory (default build).
+# Arguments: the output directory (default docs/screenshots) and the build
+# directory (default build).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-dir=${1:-build}
+output=${1:-$top/docs/screenshots}
+dir=${2:-build}
 case "$dir" in /*) ;; *) dir="$top/$dir" ;; esac
 
 "$top/scripts/install-deps.sh"
 [ -f "$dir/build.ninja" ] || cmake -S "$top" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$dir" --target torvex_tour
-TORVEX_SOURCE_DIR="$top" QT_QPA_PLATFORM=xcb \
+runtime=$(mktemp -d)
+trap 'rm -rf "$runtime"' EXIT
+TORVEX_SOURCE_DIR="$top" QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$runtime" \
   xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" \
-  "$dir/docs/tour/torvex_tour" "$top" "$top/docs/screenshots"
+  "$dir/docs/tour/torvex_tour" "$top" "$output"

@@ -14,6 +14,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,6 +27,7 @@
 #include <QTreeWidget>
 
 #include <cstdio>
+#include <memory>
 
 using namespace std::chrono_literals;
 using namespace tour;
@@ -39,19 +41,41 @@ constexpr QSize OpeningFrame(1200, 800);
 constexpr QSize SmallestFrame(760, 500);
 constexpr int Margin = 16;
 
+// Asks for url until the server, which opens its port as its window opens,
+// takes the connection; true once an answer has come.
+bool visit(QNetworkAccessManager &visitor, const QUrl &url)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!clock.hasExpired(15000)) {
+        std::unique_ptr<QNetworkReply> reply(visitor.get(QNetworkRequest(url)));
+        if (!waitFor([&reply] { return reply->isFinished(); }, 15s))
+            return false;
+        if (reply->error() != QNetworkReply::ConnectionRefusedError)
+            return true;
+        QTest::qWait(100);
+    }
+    return false;
+}
+
 class Tour
 {
 public:
-    Tour(ToolboxFrame &frame, const TourPeers &peers, const QString &outputDir)
+    Tour(ToolboxFrame &frame, const TourPeers &peers, quint16 serverPort, const QString &outputDir)
         : m_frame(frame)
         , m_peers(peers)
+        , m_serverPort(serverPort)
         , m_output(outputDir)
     { }
 
+    // Each scene opens its tool, works it and photographs it; its windows are
+    // closed afterwards whether or not it succeeded.
+    using Scene = bool (Tour::*)();
+    bool run(Scene scene);
     bool crawler();
     bool getter();
     bool ftp();
-    bool server(quint16 port);
+    bool server();
 
 private:
     QWidget *open(MenuItem item);
@@ -72,8 +96,15 @@ private:
 
     ToolboxFrame &m_frame;
     const TourPeers &m_peers;
+    quint16 m_serverPort;
     QDir m_output;
 };
+
+bool Tour::run(Scene scene)
+{
+    const bool photographed = (this->*scene)();
+    return closeAll() && photographed;
+}
 
 QWidget *Tour::open(MenuItem item)
 {
@@ -165,7 +196,7 @@ bool Tour::crawler()
                 .arg(files->topLevelItemCount())
                 .arg(area->subWindowList().size())
                 .arg(previewShown() ? u"a" : u"no"));
-    return photograph(scene) && closeAll();
+    return photograph(scene);
 }
 
 bool Tour::getter()
@@ -188,7 +219,7 @@ bool Tour::getter()
     if (!waitFor([&] { return received() * 100 >= m_peers.downloadSize() * 40; }, 60s))
         return fail(
             scene, QStringLiteral("the download reached %1 bytes of %2").arg(received()).arg(m_peers.downloadSize()));
-    return photograph(scene) && closeAll();
+    return photograph(scene);
 }
 
 bool Tour::ftp()
@@ -210,34 +241,35 @@ bool Tour::ftp()
     press(connect);
     if (!waitFor([list] { return list->topLevelItemCount() >= 6; }, 30s))
         return fail(scene, QStringLiteral("the listing shows %1 rows").arg(list->topLevelItemCount()));
-    return photograph(scene) && closeAll();
+    return photograph(scene);
 }
 
-bool Tour::server(quint16 port)
+bool Tour::server()
 {
     const char *scene = "server";
     QWidget *window = open(MenuItem::HttpServer);
     if (!window)
         return fail(scene, QStringLiteral("\"Http server\" opened no window"));
     auto *log = need<QTreeWidget>(window, scene, QStringLiteral("status"));
-    if (!log)
+    auto *hits = need<QLineEdit>(window, scene, QStringLiteral("Hit:"));
+    if (!log || !hits)
         return false;
     // Drawn taller, as a user would, to show the log from the listening steps on.
     QWidget *frame = window->parentWidget();
     frame->resize(frame->width(), frame->height() + 200);
-    if (!waitFor([log] { return log->topLevelItemCount() >= 1; }, 15s))
-        return fail(scene, QStringLiteral("the server logged nothing"));
     // A visitor asks for the listing, a directory, two files and a page that is not there.
     QNetworkAccessManager visitor;
-    const QString base = QStringLiteral("http://127.0.0.1:%1/").arg(port);
-    for (const char *path : { "", "slike/", "cjenik.txt", "slike/krka-1.jpg", "nema.htm" }) {
-        QNetworkReply *reply = visitor.get(QNetworkRequest(QUrl(base + QString::fromLatin1(path))));
-        const bool answered = waitFor([reply] { return reply->isFinished(); }, 15s);
-        reply->deleteLater();
-        if (!answered)
-            return fail(scene, QStringLiteral("no answer for /") + QString::fromLatin1(path));
+    const QString base = QStringLiteral("http://127.0.0.1:%1/").arg(m_serverPort);
+    const QStringList paths { QString(), QStringLiteral("slike/"), QStringLiteral("cjenik.txt"),
+        QStringLiteral("slike/krka-1.jpg"), QStringLiteral("nema.htm") };
+    for (const QString &path : paths) {
+        if (!visit(visitor, QUrl(base + path)))
+            return fail(scene, QStringLiteral("no answer for /") + path);
     }
-    return photograph(scene) && closeAll();
+    const QString counted = QString::number(paths.size());
+    if (!waitFor([hits, counted] { return hits->text() == counted; }, 15s))
+        return fail(scene, QStringLiteral("the server counted %1 hits of %2").arg(hits->text(), counted));
+    return photograph(scene);
 }
 
 // What a user who ran the server before has in the Settings file: the
@@ -291,13 +323,11 @@ int main(int argc, char *argv[])
         bool closed = false;
         QObject::connect(&frame, &ToolboxFrame::closed, &app, [&closed] { closed = true; });
         frame.open();
-        Tour tour(frame, peers, output);
+        Tour tour(frame, peers, serverPort, output);
+        photographed = true;
         // Every scene runs even when an earlier one failed.
-        const bool crawled = tour.crawler();
-        const bool fetched = tour.getter();
-        const bool listed = tour.ftp();
-        const bool served = tour.server(serverPort);
-        photographed = crawled && fetched && listed && served;
+        for (const Tour::Scene scene : { &Tour::crawler, &Tour::getter, &Tour::ftp, &Tour::server })
+            photographed = tour.run(scene) && photographed;
         frame.close();
         waitFor([&closed] { return closed; }, 20s);
     }

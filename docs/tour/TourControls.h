@@ -41,8 +41,8 @@ void press(QAbstractButton *button);
 // Runs the event loop until done() holds or the limit passes; tells which.
 bool waitFor(const std::function<bool()> &done, std::chrono::milliseconds limit);
 
-// Chooses nothing itself: waits for the first sub-window that was not in the
-// area when before was taken, after the caller chose a menu item.
+// Waits for a sub-window that was not among before (taken just before a menu
+// item was chosen) and returns it, or null when none appeared.
 QMdiSubWindow *newSubWindow(QMdiArea *area, const QList<QMdiSubWindow *> &before);
 
 } // namespace tour
