@@ -15,6 +15,7 @@ case "$dir" in /*) ;; *) dir="$top/$dir" ;; esac
 cmake --build "$dir" --target torvex_tour
 runtime=$(mktemp -d)
 trap 'rm -rf "$runtime"' EXIT
+# A window that waited for an answer nobody gives must not hold the run for ever.
 TORVEX_SOURCE_DIR="$top" QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$runtime" \
-  xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" \
+  timeout --kill-after=10 600 xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" \
   "$dir/docs/tour/torvex_tour" "$top" "$output"
