@@ -308,7 +308,8 @@ int main(int argc, char *argv[])
         return 1;
     }
     // A first run in a working directory of its own, which receives the mirror and downloads.
-    QTemporaryDir work;
+    // A short name: the windows show the paths of the files under it.
+    QTemporaryDir work(QDir::tempPath() + QStringLiteral("/w"));
     const quint16 serverPort = PeerProcess::freePort();
     if (!work.isValid() || !QDir::setCurrent(work.path()) || !seedServerSettings(peers.servedDirectory(), serverPort)) {
         std::fprintf(stderr, "cannot prepare a working directory\n");
