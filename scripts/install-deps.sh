@@ -8,7 +8,8 @@ PACKAGES="build-essential cmake ninja-build git pkg-config \
   libcurl4-openssl-dev ca-certificates \
   lighttpd tinyproxy python3 python3-pyftpdlib curl wget httrack wrk \
   chromium xvfb xauth fonts-dejavu-core \
-  clang libclang-rt-14-dev"
+  clang libclang-rt-14-dev \
+  dpkg-dev file desktop-file-utils appstream lintian"
 missing=""
 for p in $PACKAGES; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing="$missing $p"
