@@ -29,10 +29,17 @@ bool FileBody::open(const QString &path)
     }
     m_size = info.st_size;
     m_left = m_size;
+    m_modified = QDateTime::fromSecsSinceEpoch(info.st_mtim.tv_sec);
     // Read-ahead only pays for a file of several pieces.
     if (m_size > PieceSize)
         posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     return true;
+}
+
+void FileBody::restrictTo(qint64 first, qint64 length)
+{
+    m_next = first;
+    m_left = length;
 }
 
 bool FileBody::nextPiece(QByteArray &piece)
@@ -46,24 +53,27 @@ bool FileBody::nextPiece(QByteArray &piece)
     piece.resize(qMin<qint64>(PieceSize, m_left));
     ssize_t count;
     do {
-        count = ::read(m_fd, piece.data(), size_t(piece.size()));
+        count = ::pread(m_fd, piece.data(), size_t(piece.size()), m_next);
     } while (count < 0 && errno == EINTR);
     if (count <= 0) {
-        m_failed = true;
+        m_left = 0;
         piece.resize(0);
         return false;
     }
     piece.resize(count);
+    m_next += count;
     m_left -= count;
     return true;
 }
 
-ResponseBody::FileSpan FileBody::nextFileSpan()
+ResponseBody::FileSpan FileBody::nextFileSpan(qint64 most)
 {
-    // A file of one piece is read and leaves together with the head in one call.
-    if (m_fd < 0 || m_size <= PieceSize)
+    // An answer of one piece is read and leaves together with the head in one call.
+    if (m_fd < 0 || (m_next == 0 && m_left <= PieceSize && m_left == m_size))
         return {};
-    const qint64 length = qMin<qint64>(PieceSize, m_left);
+    const qint64 length = qMin(qMax<qint64>(most, PieceSize), m_left);
+    const FileSpan span { m_fd, m_next, length };
+    m_next += length;
     m_left -= length;
-    return { m_fd, length };
+    return span;
 }
