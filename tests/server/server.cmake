@@ -16,3 +16,6 @@ add_torvex_test(tst_serverbrowser
 add_torvex_test(tst_httpprotocol
   SOURCES httpprotocol/tst_httpprotocol.cpp
   LIBS torvex_server_testsupport TIMEOUT 180)
+add_torvex_test(tst_serverload
+  SOURCES serverload/tst_serverload.cpp
+  LIBS torvex_server_testsupport torvex_inet TIMEOUT 180)
