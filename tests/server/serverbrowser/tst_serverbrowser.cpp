@@ -2,6 +2,7 @@
 #include "server/support/RunningServer.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -24,6 +25,21 @@ ClientRun chromium(const QStringList &what, const QString &url)
         60000);
 }
 
+// The text of the element with id "state" once the page's scripts have run
+// for up to ten seconds of the page's own time.
+QString pageState(const ClientRun &dom)
+{
+    const QString text = QString::fromUtf8(dom.output);
+    const qsizetype start = text.indexOf(QStringLiteral("<p id=\"state\">"));
+    if (start < 0)
+        return {};
+    const qsizetype from = start + 14;
+    return text.mid(from, text.indexOf(u'<', from) - from);
+}
+
+const QStringList VirtualTime
+    = { QStringLiteral("--virtual-time-budget=10000"), QStringLiteral("--autoplay-policy=no-user-gesture-required") };
+
 } // namespace
 
 class TestServerBrowser : public QObject
@@ -33,6 +49,8 @@ class TestServerBrowser : public QObject
 private slots:
     void servedPageRenders();
     void listingRenders();
+    void videoSeeksByRange();
+    void wasmInstantiatesStreaming();
 };
 
 void TestServerBrowser::servedPageRenders()
@@ -74,6 +92,73 @@ void TestServerBrowser::listingRenders()
     QVERIFY(!image.isNull());
     // The page's grey background (#C0C0C0) fills the top left corner.
     QCOMPARE(image.pixelColor(2, 2), QColor(0xC0, 0xC0, 0xC0));
+}
+
+// A video longer than the browser fetches at first: the seek near its end
+// needs a range request of its own, which the log shows as a 206 answer.
+void TestServerBrowser::videoSeeksByRange()
+{
+    RunningServer server;
+    const QString clip = server.root() + QStringLiteral("clip.webm");
+    // Noise keeps the encoder from making it small.
+    const ClientRun encode = runClient(QStringLiteral("ffmpeg"),
+        { QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-f"), QStringLiteral("lavfi"),
+            QStringLiteral("-i"), QStringLiteral("testsrc=duration=20:size=320x240:rate=10"), QStringLiteral("-vf"),
+            QStringLiteral("noise=alls=40:allf=t"), QStringLiteral("-c:v"), QStringLiteral("libvpx"),
+            QStringLiteral("-deadline"), QStringLiteral("realtime"), QStringLiteral("-cpu-used"), QStringLiteral("8"),
+            QStringLiteral("-b:v"), QStringLiteral("3M"), QStringLiteral("-minrate"), QStringLiteral("3M"),
+            QStringLiteral("-maxrate"), QStringLiteral("3M"), QStringLiteral("-bufsize"), QStringLiteral("1M"),
+            QStringLiteral("-g"), QStringLiteral("10"), clip },
+        60000);
+    QVERIFY2(encode.exitCode == 0, encode.errors.constData());
+    server.addFile(QStringLiteral("video.htm"),
+        "<html><body><video id=\"v\" src=\"/clip.webm\" muted preload=\"metadata\" width=\"640\"></video>"
+        "<p id=\"state\">waiting</p><script>"
+        "const v = document.getElementById('v'), s = document.getElementById('state');"
+        "v.addEventListener('loadedmetadata', () => { v.currentTime = 18; });"
+        "v.addEventListener('seeked', () => { s.textContent = 'seeked ' + v.currentTime.toFixed(1); });"
+        "v.addEventListener('error', () => { s.textContent = 'error ' + v.error.code; });"
+        "</script></body></html>");
+    const QString url = server.url(QStringLiteral("/video.htm"));
+    const ClientRun dom = chromium(QStringList { QStringLiteral("--dump-dom") } + VirtualTime, url);
+    QCOMPARE(dom.exitCode, 0);
+    QCOMPARE(pageState(dom), QStringLiteral("seeked 18.0"));
+    QTRY_VERIFY(server.statuses().contains(QStringLiteral("206 Partial Content")));
+    QVERIFY(server.statuses().count(QStringLiteral("GET /clip.webm HTTP/1.1")) >= 2);
+    // Every byte the browser asked for went out, far less than the whole clip.
+    QVERIFY(server.bytesSent() < QFileInfo(clip).size() * 2);
+
+    const QString shot = QStringLiteral("/tmp/servervideo.png");
+    QFile::remove(shot);
+    const ClientRun picture = chromium(
+        QStringList { QStringLiteral("--screenshot=") + shot, QStringLiteral("--window-size=700,560") } + VirtualTime,
+        url);
+    QCOMPARE(picture.exitCode, 0);
+    QVERIFY(!QImage(shot).isNull());
+}
+
+// A browser compiles WebAssembly while it streams in only under its own type.
+void TestServerBrowser::wasmInstantiatesStreaming()
+{
+    RunningServer server;
+    // A module exporting add(i32, i32) -> i32.
+    const QByteArray module = QByteArray::fromHex("0061736d01000000"
+                                                  "01070160027f7f017f"
+                                                  "03020100"
+                                                  "070701036164640000"
+                                                  "0a09010700200020016a0b");
+    server.addFile(QStringLiteral("add.wasm"), module);
+    server.addFile(QStringLiteral("wasm.htm"),
+        "<html><body><p id=\"state\">waiting</p><script>"
+        "const s = document.getElementById('state');"
+        "WebAssembly.instantiateStreaming(fetch('/add.wasm')).then("
+        "r => { s.textContent = 'add ' + r.instance.exports.add(2, 3); },"
+        "e => { s.textContent = 'error ' + e; });"
+        "</script></body></html>");
+    const ClientRun dom
+        = chromium(QStringList { QStringLiteral("--dump-dom") } + VirtualTime, server.url(QStringLiteral("/wasm.htm")));
+    QCOMPARE(dom.exitCode, 0);
+    QCOMPARE(pageState(dom), QStringLiteral("add 5"));
 }
 
 QTEST_GUILESS_MAIN(TestServerBrowser)
