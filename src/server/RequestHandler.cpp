@@ -74,18 +74,19 @@ Response RequestHandler::listing(int status, const QString &targetName, const QS
     return response;
 }
 
-Response RequestHandler::fileAnswer(const QString &path, const RequestHead &request)
+Response RequestHandler::fileAnswer(const PathMapper::Result &mapped, const RequestHead &request)
 {
-    auto body = std::make_unique<FileBody>();
-    if (!body->open(path))
+    const std::shared_ptr<const OpenFiles::File> file = m_files.open(mapped.localPath, mapped.stamp);
+    if (!file)
         return errorAnswer(403, request);
+    auto body = std::make_unique<FileBody>(file);
     const bool http11 = request.line.persistent;
-    const QByteArray modified = HttpDate::format(body->modified());
+    const QByteArray &modified = file->lastModified;
     Response response;
     response.keepAlive = request.keepAlive;
     if (!request.ifModifiedSince.isEmpty()) {
         const QDateTime since = HttpDate::parse(request.ifModifiedSince);
-        if (since.isValid() && body->modified() <= since) {
+        if (since.isValid() && file->modified <= since) {
             response.status = 304;
             response.head = ResponseHead(304, http11).add("Last-Modified", modified).text(response.keepAlive);
             response.note = noteFor(304);
@@ -99,7 +100,7 @@ Response RequestHandler::fileAnswer(const QString &path, const RequestHead &requ
         return errorAnswer(416, request, QByteArray("bytes */" + QByteArray::number(size)));
     response.status = range.kind == ByteRange::Kind::Part ? 206 : 200;
     ResponseHead head(response.status, http11);
-    head.add("Content-Type", m_types.of(path));
+    head.add("Content-Type", m_types.of(mapped.localPath));
     if (response.status == 206) {
         head.add("Content-Length", range.length());
         head.add("Content-Range",
@@ -141,7 +142,7 @@ Response RequestHandler::answer(QByteArrayView headText)
     case PathMapper::Verdict::Forbidden:
         return errorAnswer(403, request);
     case PathMapper::Verdict::File:
-        return fileAnswer(mapped.localPath, request);
+        return fileAnswer(mapped, request);
     case PathMapper::Verdict::Directory:
     case PathMapper::Verdict::Missing:
         break;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "server/ContentTypes.h"
+#include "server/OpenFiles.h"
 #include "server/PathMapper.h"
 #include "server/RequestHead.h"
 #include "server/Response.h"
@@ -26,12 +27,14 @@ public:
 
     // head: the request line and header lines without the blank line after them.
     Response answer(QByteArrayView head);
+    // Closes the files no answer has used for a while.
+    void closeUnusedFiles(OpenFiles::Clock::time_point now) { m_files.closeUnused(now, std::chrono::seconds(10)); }
     // An answer to a request whose first line, or whole head, never ended within its limit.
     Response tooLong(bool lineEnded) const { return errorAnswer(lineEnded ? 431 : 400, {}); }
 
 private:
     Response errorAnswer(int status, const RequestHead &request, QByteArrayView contentRange = {}) const;
-    Response fileAnswer(const QString &path, const RequestHead &request);
+    Response fileAnswer(const PathMapper::Result &mapped, const RequestHead &request);
     Response listing(int status, const QString &targetName, const QString &requestPath, const QString &directory,
         const RequestHead &request) const;
 
@@ -39,4 +42,5 @@ private:
     SystemFacts m_facts;
     PathMapper m_mapper;
     ContentTypes m_types;
+    OpenFiles m_files;
 };

@@ -16,7 +16,7 @@ const QByteArray &currentDate()
     const std::time_t now = std::time(nullptr);
     if (now != second || text.isEmpty()) {
         second = now;
-        text = HttpDate::format(QDateTime::fromSecsSinceEpoch(now));
+        text = HttpDate::format(QDateTime::fromSecsSinceEpoch(now, Qt::UTC));
     }
     return text;
 }

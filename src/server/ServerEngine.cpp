@@ -14,6 +14,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -254,6 +255,10 @@ void ServerEngine::acceptClients(int listener)
             ::close(client);
             continue;
         }
+        // The end of an answer on a kept connection must leave at once, not
+        // wait for the client to acknowledge what went before it.
+        const int on = 1;
+        setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
         auto *connection = new HttpConnection(client, this, *m_poller, m_registry);
         m_registry->add(connection);
         connection->begin();
@@ -292,6 +297,7 @@ void ServerEngine::sweep()
     const QList<HttpConnection *> connections = m_registry->connections();
     for (HttpConnection *connection : connections)
         connection->expire(now, m_limits);
+    m_handler->closeUnusedFiles(now);
 }
 
 void ServerEngine::waitingChanged(HttpConnection *connection, bool waiting)

@@ -111,6 +111,8 @@ private slots:
     void pathsMapOntoTheDisk_data();
     void pathsMapOntoTheDisk();
     void listingLinksCanBeFollowed();
+    void changedFilesAreServedAnew_data();
+    void changedFilesAreServedAnew();
     void refusedPaths_data();
     void refusedPaths();
     void listingLeavesOutLinksOutside();
@@ -262,6 +264,38 @@ void TestServerEngine::listingLinksCanBeFollowed()
         else
             QVERIFY(body.contains("unutra.txt</A>"));
     }
+}
+
+void TestServerEngine::changedFilesAreServedAnew_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::newRow("rewritten, same size") << QStringLiteral("rewrite");
+    QTest::newRow("replaced by another") << QStringLiteral("replace");
+    QTest::newRow("removed") << QStringLiteral("remove");
+}
+
+// A file kept open between answers is never answered with once it has changed on disk.
+void TestServerEngine::changedFilesAreServedAnew()
+{
+    QFETCH(QString, change);
+    RunningServer server;
+    server.addFile(QStringLiteral("f.txt"), "staro");
+    QCOMPARE(bodyOf(exchange(server.port(), request("/f.txt"))), QByteArray("staro"));
+    const QString path = server.root() + QStringLiteral("f.txt");
+    if (change == u"rewrite") {
+        server.addFile(QStringLiteral("f.txt"), "novo!");
+    } else if (change == u"replace") {
+        server.addFile(QStringLiteral("g.txt"), "druga datoteka");
+        QVERIFY(QFile::remove(path) && QFile::rename(server.root() + QStringLiteral("g.txt"), path));
+    } else {
+        QVERIFY(QFile::remove(path));
+    }
+    const QByteArray answer = exchange(server.port(), request("/f.txt"));
+    if (change == u"remove") {
+        QCOMPARE(statusOf(answer), 404);
+        return;
+    }
+    QCOMPARE(bodyOf(answer), change == u"rewrite" ? QByteArray("novo!") : QByteArray("druga datoteka"));
 }
 
 void TestServerEngine::refusedPaths_data()
