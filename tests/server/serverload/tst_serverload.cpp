@@ -147,6 +147,7 @@ class TestServerLoad : public QObject
 
 private slots:
     void tricklersAreBoundedAndDropped();
+    void newcomerClosedWhenAllAreBusy();
     void largeDownloadDoesNotDelayOthers();
 };
 
@@ -200,6 +201,40 @@ void TestServerLoad::tricklersAreBoundedAndDropped()
     QCOMPARE(words[5].toInt(), 0); // none was answered
     QVERIFY2(words[7].toDouble() < 3.0 + 2.0, result.constData());
     QTRY_VERIFY(server.statuses().count(QStringLiteral("WSAETIMEDOUT")) >= 1);
+}
+
+// With every held connection busy answering, there is nobody to make room:
+// a newcomer is closed at once, and served again once room is made.
+void TestServerLoad::newcomerClosedWhenAllAreBusy()
+{
+    constexpr int Limit = 256;
+    const qsizetype bound = ServerEngine::connectionBound(Limit);
+    LoweredDescriptorLimit lowered(Limit);
+    QVERIFY(lowered.lowered());
+    RunningServer server;
+    server.addFile(QStringLiteral("small.txt"), "malo");
+    server.addFile(QStringLiteral("big.bin"), QByteArray(8 << 20, 'b'));
+    // Clients that ask for a large file and never read it: each answer waits on a full socket.
+    QList<int> readers;
+    const QByteArray ask = "GET /big.bin HTTP/1.0\r\n\r\n";
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(quint16(server.port()));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    for (qsizetype i = 0; i < bound; ++i) {
+        const int client = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const int small = 4096;
+        setsockopt(client, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+        QVERIFY(::connect(client, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0);
+        QVERIFY(::send(client, ask.constData(), size_t(ask.size()), MSG_NOSIGNAL) == ask.size());
+        readers.append(client);
+    }
+    QTRY_COMPARE(server.statuses().count(QStringLiteral("GET /big.bin HTTP/1.0")), int(bound));
+    QCOMPARE(requestTime(server.port(), "/small.txt"), qint64(-1));
+    QTRY_VERIFY(server.statuses().contains(QStringLiteral("all sockets busy, closing new one...")));
+    for (int client : std::as_const(readers))
+        ::close(client);
+    QTRY_VERIFY_WITH_TIMEOUT(requestTime(server.port(), "/small.txt") >= 0, 10000);
 }
 
 // While one client takes a 5 GB file as fast as it can, a small request waits
