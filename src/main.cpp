@@ -1,3 +1,4 @@
+#include "platform/DescriptorLimit.h"
 #include "platform/SettingsFile.h"
 #include "platform/WindowPlacementStore.h"
 #include "shell/ui/ToolboxFrame.h"
@@ -6,6 +7,7 @@
 
 int main(int argc, char *argv[])
 {
+    DescriptorLimit::raiseSoftLimit();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("torvex"));
     QApplication::setApplicationDisplayName(QStringLiteral("Net + by Quorin"));

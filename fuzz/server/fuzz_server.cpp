@@ -1,8 +1,11 @@
-// Request-line parsing and path mapping on arbitrary bytes: whatever a client
-// sends, the mapped path never leaves the served directory.
+// Request heads, their byte ranges and dates, and path mapping on arbitrary
+// bytes: whatever a client sends, a range lies within the file and the mapped
+// path never leaves the served directory.
 #include "FuzzCheck.h"
+#include "server/ByteRange.h"
+#include "server/HttpDate.h"
 #include "server/PathMapper.h"
-#include "server/RequestLine.h"
+#include "server/RequestHead.h"
 
 #include <QDir>
 #include <QFile>
@@ -31,9 +34,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     static Tree tree;
     static const PathMapper mapper(tree.root);
-    const QByteArrayView line(reinterpret_cast<const char *>(data), qsizetype(size));
-    const RequestLine request = RequestLine::parse(line);
-    if (request.kind != RequestLine::Kind::Get)
+    const QByteArrayView bytes(reinterpret_cast<const char *>(data), qsizetype(size));
+    const qsizetype headEnd = RequestHead::endOf(bytes);
+    check(headEnd <= bytes.size());
+    const RequestHead head = RequestHead::parse(bytes);
+    for (const qint64 fileSize : { qint64(0), qint64(1), qint64(16), qint64(1) << 40 }) {
+        const ByteRange range = ByteRange::parse(head.range, fileSize);
+        if (range.kind == ByteRange::Kind::Part)
+            check(range.first >= 0 && range.first <= range.last && range.last < fileSize);
+    }
+    HttpDate::parse(head.ifModifiedSince);
+    const RequestLine &request = head.line;
+    if (!request.answerable())
         return 0;
     QByteArray path = request.path;
     if (path.startsWith('/'))

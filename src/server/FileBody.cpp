@@ -1,69 +1,52 @@
 #include "server/FileBody.h"
 
-#include <QFile>
-
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 
-FileBody::~FileBody()
-{
-    if (m_fd >= 0)
-        ::close(m_fd);
-}
+FileBody::FileBody(std::shared_ptr<const OpenFiles::File> file)
+    : m_file(std::move(file))
+    , m_left(m_file->stamp.size)
+{ }
 
-bool FileBody::open(const QString &path)
+void FileBody::restrictTo(qint64 first, qint64 length)
 {
-    m_fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (m_fd < 0)
-        return false;
-    struct stat info
-    {
-    };
-    if (fstat(m_fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(m_fd);
-        m_fd = -1;
-        return false;
-    }
-    m_size = info.st_size;
-    m_left = m_size;
-    // Read-ahead only pays for a file of several pieces.
-    if (m_size > PieceSize)
-        posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-    return true;
+    m_next = first;
+    m_left = length;
 }
 
 bool FileBody::nextPiece(QByteArray &piece)
 {
     // The length announced is the length sent: a file that grows is cut there,
     // one that shrinks ends the answer early (the client sees it short).
-    if (m_fd < 0 || m_left <= 0)
+    if (m_left <= 0)
         return false;
     if (piece.capacity() < PieceSize)
         piece.reserve(PieceSize);
     piece.resize(qMin<qint64>(PieceSize, m_left));
     ssize_t count;
     do {
-        count = ::read(m_fd, piece.data(), size_t(piece.size()));
+        count = ::pread(m_file->descriptor, piece.data(), size_t(piece.size()), m_next);
     } while (count < 0 && errno == EINTR);
     if (count <= 0) {
-        m_failed = true;
+        m_left = 0;
         piece.resize(0);
         return false;
     }
     piece.resize(count);
+    m_next += count;
     m_left -= count;
     return true;
 }
 
-ResponseBody::FileSpan FileBody::nextFileSpan()
+ResponseBody::FileSpan FileBody::nextFileSpan(qint64 most)
 {
-    // A file of one piece is read and leaves together with the head in one call.
-    if (m_fd < 0 || m_size <= PieceSize)
+    // An answer of one piece is read and leaves together with the head in one call.
+    if (m_next == 0 && m_left <= PieceSize && m_left == size())
         return {};
-    const qint64 length = qMin<qint64>(PieceSize, m_left);
+    const qint64 length = qMin(qMax<qint64>(most, PieceSize), m_left);
+    const FileSpan span { m_file->descriptor, m_next, length };
+    m_next += length;
     m_left -= length;
-    return { m_fd, length };
+    return span;
 }

@@ -1,33 +1,30 @@
 #pragma once
 
+#include "server/OpenFiles.h"
 #include "server/ResponseBody.h"
 
-#include <QString>
+#include <memory>
 
-// A file sent in pieces of at most 10,240 bytes, each straight from the file
-// or through one reused buffer.
+// A file, or one byte range of it, sent in pieces of at most 10,240 bytes
+// (larger spans when nothing paces them), each straight from the file or,
+// for an answer of one piece, through one reused buffer.
 class FileBody : public ResponseBody
 {
 public:
     static constexpr qsizetype PieceSize = 10240;
 
-    FileBody() = default;
-    ~FileBody() override;
-    FileBody(const FileBody &) = delete;
-    FileBody &operator=(const FileBody &) = delete;
+    explicit FileBody(std::shared_ptr<const OpenFiles::File> file);
 
-    // False when the file cannot be opened for reading.
-    bool open(const QString &path);
-    qint64 size() const { return m_size; }
-    bool failed() const { return m_failed; }
+    qint64 size() const { return m_file->stamp.size; }
+    // Sends only the bytes first..first + length - 1, which lie within the file.
+    void restrictTo(qint64 first, qint64 length);
 
     bool nextPiece(QByteArray &piece) override;
     bool countsAsSent() const override { return true; }
-    FileSpan nextFileSpan() override;
+    FileSpan nextFileSpan(qint64 most) override;
 
 private:
-    int m_fd = -1;
-    qint64 m_size = 0;
+    std::shared_ptr<const OpenFiles::File> m_file;
+    qint64 m_next = 0; // where the next piece starts
     qint64 m_left = 0;
-    bool m_failed = false;
 };

@@ -1,13 +1,11 @@
 #include "server/HttpConnection.h"
 
-#include "server/ConnectionHost.h"
+#include "server/RequestHead.h"
 #include "server/SocketPoller.h"
 
 #include <QTimer>
 
-#include <sys/sendfile.h>
 #include <sys/socket.h>
-#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -15,10 +13,7 @@
 
 namespace {
 
-bool wouldBlock(int error)
-{
-    return error == EAGAIN || error == EWOULDBLOCK;
-}
+constexpr QByteArrayView LastChunk("0\r\n\r\n");
 
 } // namespace
 
@@ -27,15 +22,19 @@ HttpConnection::HttpConnection(int socket, ConnectionHost *host, SocketPoller &p
     , m_socket(socket)
     , m_host(host)
     , m_poller(poller)
+    , m_waitStart(Clock::now())
 {
-    m_request.reserve(RequestLimit);
-    touch();
     m_poller.add(socket, [this](bool readable, bool writable) { onReady(readable, writable); });
 }
 
 HttpConnection::~HttpConnection()
 {
     closeSocket();
+}
+
+void HttpConnection::begin()
+{
+    readInput();
 }
 
 void HttpConnection::closeSocket()
@@ -53,231 +52,285 @@ void HttpConnection::watch(bool read, bool write)
     m_poller.setInterest(m_socket, read, write);
 }
 
-bool HttpConnection::expire(Clock::time_point now, std::chrono::milliseconds limit)
+void HttpConnection::end()
 {
-    if (m_state == State::Closed || m_state == State::Pausing || now - m_lastActivity < limit)
-        return false;
-    if (m_state != State::Lingering) {
-        m_host->socketError(ETIMEDOUT);
-        m_host->clientClosed();
-    }
     closeSocket();
     m_host->connectionEnded(this);
-    return true;
+}
+
+void HttpConnection::fail(int error)
+{
+    m_host->socketError(error);
+    end();
+}
+
+void HttpConnection::timeOut()
+{
+    m_host->socketError(ETIMEDOUT);
+    m_host->clientClosed();
+    end();
+}
+
+void HttpConnection::drop()
+{
+    end();
+}
+
+bool HttpConnection::expire(Clock::time_point now, const Limits &limits)
+{
+    switch (m_state) {
+    case State::Waiting:
+        // A kept connection that stays silent is closed as an answered one would be.
+        if (m_answers > 0 && !m_heardSinceWait && now - m_waitStart >= limits.keepAlive) {
+            end();
+            return true;
+        }
+        if (now - m_waitStart < limits.request)
+            return false;
+        timeOut();
+        return true;
+    case State::Sending:
+        if (now - m_lastProgress < limits.stall)
+            return false;
+        timeOut();
+        return true;
+    case State::Lingering:
+        if (now - m_waitStart < limits.keepAlive)
+            return false;
+        end();
+        return true;
+    case State::Pausing:
+    case State::Closed:
+        return false;
+    }
+    return false;
 }
 
 void HttpConnection::onReady(bool readable, bool writable)
 {
-    if (writable)
-        sendMore();
-    if (readable)
-        onReadable();
+    switch (m_state) {
+    case State::Waiting:
+        if (readable)
+            readInput();
+        else if (writable)
+            takeRequest();
+        break;
+    case State::Sending:
+        if (writable) {
+            m_budget = TurnShare;
+            pump();
+        }
+        break;
+    case State::Lingering:
+        if (readable)
+            drain();
+        break;
+    case State::Pausing:
+    case State::Closed:
+        break;
+    }
 }
 
-void HttpConnection::onReadable()
+void HttpConnection::readInput()
 {
-    if (m_state == State::Reading)
-        readRequest();
-    else if (m_state == State::Lingering)
-        drain();
-}
-
-void HttpConnection::readRequest()
-{
-    while (m_request.size() < RequestLimit) {
-        const qsizetype had = m_request.size();
-        m_request.resize(RequestLimit);
-        const ssize_t count = ::recv(m_socket, m_request.data() + had, size_t(RequestLimit - had), 0);
-        const int error = errno;
-        m_request.resize(had + qMax<ssize_t>(count, 0));
+    char scrap[4096];
+    while (!m_peerClosed && m_input.size() < HeadLimit) {
+        const size_t room = size_t(qMin<qsizetype>(sizeof scrap, HeadLimit - m_input.size()));
+        const ssize_t count = ::recv(m_socket, scrap, room, 0);
         if (count < 0) {
-            if (wouldBlock(error) || error == EINTR) {
-                watch(true, false);
-                return;
-            }
-            m_host->socketError(error);
-            closeSocket();
-            m_host->connectionEnded(this);
+            if (errno == EINTR)
+                continue;
+            if (errno == EAGAIN || errno == EWOULDBLOCK)
+                break;
+            fail(errno);
             return;
         }
         if (count == 0) {
-            // The client closed: what it sent so far is judged; nothing sent means no request.
-            if (m_request.isEmpty()) {
-                m_host->clientClosed();
-                closeSocket();
-                m_host->connectionEnded(this);
-                return;
-            }
+            m_peerClosed = true;
             break;
         }
-        touch();
-        const QByteArrayView fresh = QByteArrayView(m_request).sliced(had);
-        if (fresh.indexOf('\r') >= 0 || fresh.indexOf('\n') >= 0)
+        m_input.append(scrap, count);
+        m_heardSinceWait = true;
+        if (size_t(count) < room)
             break;
     }
-    startAnswer();
+    takeRequest();
 }
 
-void HttpConnection::startAnswer()
+void HttpConnection::takeRequest()
 {
-    qsizetype end = m_request.indexOf('\r');
-    const qsizetype lineFeed = m_request.indexOf('\n');
-    if (end < 0 || (lineFeed >= 0 && lineFeed < end))
-        end = lineFeed;
-    watch(false, false);
-    // Short of the limit without a line end, the client closed: its line ends there.
-    const bool lineEnded = end >= 0 || m_request.size() < RequestLimit;
-    m_response = m_host->answer(QByteArrayView(m_request).first(end < 0 ? m_request.size() : end), lineEnded);
-    m_head = m_response.head;
-    m_headOffset = 0;
-    m_pieceOffset = 0;
-    m_piece.resize(0);
+    const qsizetype headEnd = RequestHead::endOf(m_input);
+    if (headEnd >= 0) {
+        const QByteArray head = m_input.first(headEnd);
+        m_input.remove(0, headEnd);
+        startAnswer(head, ConnectionHost::Arrival::Whole);
+        return;
+    }
+    const qsizetype lineEnd = RequestHead::firstLineEnd(m_input);
+    if (lineEnd > LineLimit || (lineEnd < 0 && m_input.size() >= LineLimit)) {
+        startAnswer(m_input, ConnectionHost::Arrival::LineTooLong);
+        return;
+    }
+    // A line that cannot start a request is answered without waiting for the rest.
+    if (lineEnd >= 0 && !RequestLine::parse(QByteArrayView(m_input).first(lineEnd)).answerable()) {
+        startAnswer(m_input, ConnectionHost::Arrival::Whole);
+        return;
+    }
+    if (m_input.size() >= HeadLimit) {
+        startAnswer(m_input, ConnectionHost::Arrival::HeadTooLarge);
+        return;
+    }
+    if (m_peerClosed) {
+        // What a client sent before it closed is all it will send: it is judged as it stands.
+        if (!m_input.isEmpty()) {
+            startAnswer(std::exchange(m_input, {}), ConnectionHost::Arrival::Whole);
+            return;
+        }
+        if (m_answers == 0)
+            m_host->clientClosed();
+        end();
+        return;
+    }
+    watch(true, false);
+}
+
+void HttpConnection::startAnswer(QByteArrayView head, ConnectionHost::Arrival arrival)
+{
     m_state = State::Sending;
-    nextPiece();
+    m_host->waitingChanged(this, false);
+    m_response = m_host->answer(head, arrival);
+    // After a request the server could not frame, nothing more on the connection is read as a request.
+    if (!m_response.keepAlive)
+        m_input.clear();
+    m_queue.append(m_response.head);
+    m_bodyBytes = 0;
+    m_pieceBytes = 0;
+    m_bodyEnded = !m_response.body;
+    m_bodyBroken = false;
+    m_lastProgress = Clock::now();
+    m_budget = TurnShare;
+    // The head leaves together with the first piece.
+    queueNextPiece();
+    pump();
 }
 
-void HttpConnection::nextPiece()
+// Sends what is queued, piece after piece, until the piece's delay, the
+// socket's room or the turn's share runs out, or the answer is complete.
+void HttpConnection::pump()
 {
-    // With no delay the pieces follow one another while the socket takes them.
     while (m_state == State::Sending) {
-        if (!takePiece()) {
-            if (m_headOffset < m_head.size() && !writePending())
-                return;
+        const SendQueue::Result result = m_queue.write(m_socket, m_budget);
+        m_budget -= result.written;
+        if (result.written > 0)
+            m_lastProgress = Clock::now();
+        if (result.error != 0 && result.error != EAGAIN) {
+            fail(result.error);
+            return;
+        }
+        if (result.fileEnded) {
+            m_bodyBroken = true;
+            m_bodyEnded = true;
+            m_pieceBytes = 0;
+        }
+        // The socket is full, or this turn's share is spent: the next turn goes on.
+        if (!m_queue.isEmpty()) {
+            watch(false, true);
+            return;
+        }
+        if (m_pieceBytes > 0 && pieceDone())
+            return;
+        if (m_budget <= 0 && !m_bodyEnded) {
+            watch(false, true);
+            return;
+        }
+        if (!queueNextPiece()) {
             finishAnswer();
             return;
         }
-        if (!writePending())
-            return;
     }
 }
 
-bool HttpConnection::takePiece()
+bool HttpConnection::queueNextPiece()
 {
-    if (!m_response.body || m_bodyEnded)
+    if (m_bodyEnded)
         return false;
-    const ResponseBody::FileSpan span = m_response.body->nextFileSpan();
-    if (span.descriptor >= 0) {
-        m_spanFile = span.descriptor;
-        m_spanLeft = span.length;
+    ResponseBody &body = *m_response.body;
+    // Unpaced pieces may fill the turn's share; paced ones are the design's 10,240 bytes.
+    const qint64 most = m_host->sendDelay() > 0 ? 0 : m_budget;
+    const ResponseBody::FileSpan span = body.nextFileSpan(most);
+    if (span.descriptor >= 0 && span.length > 0) {
+        m_queue.setFileSpan(span.descriptor, span.offset, span.length);
         m_pieceBytes = span.length;
-        return span.length > 0;
+        return true;
     }
-    if (!m_response.body->nextPiece(m_piece))
-        return false;
-    m_pieceOffset = 0;
+    if (span.descriptor >= 0 || !body.nextPiece(m_piece)) {
+        m_bodyEnded = true;
+        if (!m_response.chunked)
+            return false;
+        m_queue.append(LastChunk.toByteArray());
+        return true;
+    }
+    if (m_response.chunked) {
+        m_queue.append(QByteArray::number(m_piece.size(), 16) + "\r\n");
+        m_queue.append(m_piece);
+        m_queue.append(QByteArrayLiteral("\r\n"));
+    } else {
+        m_queue.append(m_piece);
+    }
     m_pieceBytes = m_piece.size();
     return true;
 }
 
-// One call that sends what is pending: the head and a buffered piece together,
-// or a span of the file. The bytes taken, or -1 with errno set.
-ssize_t HttpConnection::sendPending()
+// Reports the piece just sent; true when its delay now holds the answer.
+bool HttpConnection::pieceDone()
 {
-    if (m_headOffset >= m_head.size() && m_pieceOffset >= m_piece.size()) {
-        const ssize_t sent = ::sendfile(m_socket, m_spanFile, nullptr, size_t(m_spanLeft));
-        if (sent >= 0 || (errno != EINVAL && errno != ENOSYS))
-            return sent;
-        // A file system that cannot hand its data to a socket: read the span instead.
-        m_piece.resize(m_spanLeft);
-        const ssize_t count = ::read(m_spanFile, m_piece.data(), size_t(m_spanLeft));
-        m_piece.resize(qMax<ssize_t>(count, 0));
-        m_pieceOffset = 0;
-        m_spanLeft = 0;
-        if (count <= 0) {
-            m_bodyEnded = true;
-            m_pieceBytes = 0;
-        }
-        return 0;
-    }
-    iovec parts[2];
-    int count = 0;
-    if (m_headOffset < m_head.size())
-        parts[count++] = { m_head.data() + m_headOffset, size_t(m_head.size() - m_headOffset) };
-    if (m_pieceOffset < m_piece.size())
-        parts[count++] = { m_piece.data() + m_pieceOffset, size_t(m_piece.size() - m_pieceOffset) };
-    msghdr message {};
-    message.msg_iov = parts;
-    message.msg_iovlen = size_t(count);
-    // The head waits for the file's bytes that follow, to leave in the same packets.
-    return ::sendmsg(m_socket, &message, MSG_NOSIGNAL | (m_spanLeft > 0 ? MSG_MORE : 0));
-}
-
-bool HttpConnection::writePending()
-{
-    while (m_headOffset < m_head.size() || m_pieceOffset < m_piece.size() || m_spanLeft > 0) {
-        const bool fromFile = m_headOffset >= m_head.size() && m_pieceOffset >= m_piece.size();
-        const ssize_t written = sendPending();
-        if (written < 0) {
-            const int error = errno;
-            if (error == EINTR)
-                continue;
-            if (wouldBlock(error)) {
-                watch(false, true);
-                return false;
-            }
-            m_host->socketError(error);
-            closeSocket();
-            m_host->connectionEnded(this);
-            return false;
-        }
-        if (fromFile && written == 0 && m_spanLeft > 0) {
-            // The file has shrunk since it was opened: the answer ends short here.
-            m_pieceBytes -= m_spanLeft;
-            m_spanLeft = 0;
-            m_bodyEnded = true;
-            break;
-        }
-        touch();
-        if (fromFile) {
-            m_spanLeft -= written;
-            continue;
-        }
-        qsizetype left = written;
-        const qsizetype fromHead = qMin(left, m_head.size() - m_headOffset);
-        m_headOffset += fromHead;
-        left -= fromHead;
-        m_pieceOffset += left;
-    }
-    watch(false, false);
     const qint64 bytes = std::exchange(m_pieceBytes, 0);
-    m_piece.resize(0);
-    m_pieceOffset = 0;
-    if (bytes == 0)
-        return true;
     m_bodyBytes += bytes;
     m_host->pieceSent(bytes, m_response.body->countsAsSent());
     const int delay = m_host->sendDelay();
-    if (delay > 0) {
-        m_state = State::Pausing;
-        QTimer::singleShot(delay, Qt::PreciseTimer, this, [this] {
-            if (m_state != State::Pausing)
-                return;
-            m_state = State::Sending;
-            touch();
-            nextPiece();
-        });
+    if (delay <= 0)
         return false;
-    }
+    m_state = State::Pausing;
+    watch(false, false);
+    QTimer::singleShot(delay, Qt::PreciseTimer, this, [this] {
+        if (m_state != State::Pausing)
+            return;
+        m_state = State::Sending;
+        m_lastProgress = Clock::now();
+        m_budget = TurnShare;
+        pump();
+    });
     return true;
-}
-
-void HttpConnection::sendMore()
-{
-    if (m_state != State::Sending)
-        return;
-    if (writePending())
-        nextPiece();
 }
 
 void HttpConnection::finishAnswer()
 {
     m_host->answered(m_bodyBytes, m_response.file);
+    const bool keep = m_response.keepAlive && !m_bodyBroken;
     m_response = Response();
+    m_queue.clear();
+    ++m_answers;
+    if (keep) {
+        waitForRequest();
+        return;
+    }
     // Half-close and wait for the client's close, so what it sent beyond the
-    // first line can never turn our close into a reset that loses the answer.
+    // request can never turn our close into a reset that loses the answer.
     ::shutdown(m_socket, SHUT_WR);
     m_state = State::Lingering;
+    m_waitStart = Clock::now();
+    m_host->waitingChanged(this, true);
     drain();
+}
+
+void HttpConnection::waitForRequest()
+{
+    m_state = State::Waiting;
+    m_waitStart = Clock::now();
+    m_heardSinceWait = !m_input.isEmpty();
+    m_host->waitingChanged(this, true);
+    // A request already read goes in the next turn, after the other connections have had theirs.
+    watch(!m_peerClosed, !m_input.isEmpty() || m_peerClosed);
 }
 
 void HttpConnection::drain()
@@ -285,16 +338,15 @@ void HttpConnection::drain()
     char scrap[4096];
     for (;;) {
         const ssize_t count = ::recv(m_socket, scrap, sizeof scrap, 0);
-        if (count > 0) {
-            touch();
+        if (count > 0)
             continue;
-        }
-        if (count < 0 && (wouldBlock(errno) || errno == EINTR)) {
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
             watch(true, false);
             return;
         }
         break;
     }
-    closeSocket();
-    m_host->connectionEnded(this);
+    end();
 }

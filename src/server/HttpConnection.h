@@ -1,69 +1,87 @@
 #pragma once
 
+#include "server/ConnectionHost.h"
 #include "server/Response.h"
+#include "server/SendQueue.h"
 
 #include <QByteArray>
 #include <QObject>
 
 #include <chrono>
-#include <memory>
 
-class ConnectionHost;
 class SocketPoller;
 
-// One accepted client: read until the first line ends (or 1,024 bytes), answer,
-// close. Sending goes piece by piece, each followed by the host's send delay on
-// a timer, so a slow client or a long delay never holds up another connection.
+// One accepted client: reads a request's head, answers it, and on a kept
+// connection waits for the next one (pipelined requests are answered in
+// order). An answer goes piece by piece, each followed by the host's send
+// delay on a timer, and in one turn of the event loop a connection sends at
+// most its share, so a slow client, a long delay or a large file never holds
+// up another connection.
 class HttpConnection : public QObject
 {
     Q_OBJECT
 
 public:
-    static constexpr qsizetype RequestLimit = 1024;
+    static constexpr qsizetype LineLimit = 1024;
+    static constexpr qsizetype HeadLimit = 16 * 1024;
+    static constexpr qint64 TurnShare = 64 * 1024;
     using Clock = std::chrono::steady_clock;
+
+    struct Limits
+    {
+        // For a whole request head, from the connection's start or the previous answer.
+        std::chrono::milliseconds request;
+        // For a kept connection's silence after an answer.
+        std::chrono::milliseconds keepAlive;
+        // For a client that takes none of its answer.
+        std::chrono::milliseconds stall;
+    };
 
     HttpConnection(int socket, ConnectionHost *host, SocketPoller &poller, QObject *parent = nullptr);
     ~HttpConnection() override;
 
     // Reads what has already arrived (called once right after accept).
-    void begin() { onReadable(); }
-    // Drops the client when it has been silent, or has not taken data, since limit.
-    bool expire(Clock::time_point now, std::chrono::milliseconds limit);
-    bool isOpen() const { return m_socket >= 0; }
+    void begin();
+    // Closes the connection when one of its limits has passed.
+    bool expire(Clock::time_point now, const Limits &limits);
+    // Closes the connection at once, to make room for another.
+    void drop();
 
 private:
-    enum class State { Reading, Sending, Pausing, Lingering, Closed };
+    enum class State { Waiting, Sending, Pausing, Lingering, Closed };
 
     void onReady(bool readable, bool writable);
-    void onReadable();
-    void readRequest();
-    void drain();
-    void startAnswer();
-    void sendMore();
-    void nextPiece();
-    bool takePiece();
-    bool writePending();
-    ssize_t sendPending();
+    void readInput();
+    void takeRequest();
+    void startAnswer(QByteArrayView head, ConnectionHost::Arrival arrival);
+    void pump();
+    bool queueNextPiece();
+    bool pieceDone();
     void finishAnswer();
+    void waitForRequest();
+    void drain();
+    void timeOut();
+    void fail(int error);
+    void end();
     void closeSocket();
-    void touch() { m_lastActivity = Clock::now(); }
     void watch(bool read, bool write);
 
     int m_socket;
     ConnectionHost *m_host;
-    State m_state = State::Reading;
     SocketPoller &m_poller;
-    QByteArray m_request;
+    State m_state = State::Waiting;
+    QByteArray m_input;
+    bool m_peerClosed = false;
+    int m_answers = 0;
+    Clock::time_point m_waitStart; // since when a request (or the client's close) is awaited
+    bool m_heardSinceWait = false;
+    Clock::time_point m_lastProgress;
     Response m_response;
-    QByteArray m_head;
+    SendQueue m_queue;
     QByteArray m_piece;
-    qsizetype m_headOffset = 0;
-    qsizetype m_pieceOffset = 0;
-    // A piece sent straight from the body's file: what of it is still to go.
-    int m_spanFile = -1;
-    qint64 m_spanLeft = 0;
-    qint64 m_pieceBytes = 0; // the size of the piece being sent
-    bool m_bodyEnded = false;
+    qint64 m_pieceBytes = 0; // body bytes of the piece in the queue
     qint64 m_bodyBytes = 0;
-    Clock::time_point m_lastActivity;
+    bool m_bodyEnded = false;
+    bool m_bodyBroken = false; // the file shrank: the answer is short of its length
+    qint64 m_budget = 0; // of this turn's share
 };

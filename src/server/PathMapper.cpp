@@ -41,6 +41,12 @@ PathMapper::PathMapper(const QString &servedDirectory)
         m_canonicalRoot = QDir::cleanPath(m_root);
 }
 
+PathMapper::FileStamp PathMapper::stampOf(const struct stat &info)
+{
+    return { quint64(info.st_dev), quint64(info.st_ino), qint64(info.st_size),
+        qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec };
+}
+
 bool PathMapper::inside(const QString &canonical) const
 {
     if (canonical == m_canonicalRoot)
@@ -132,5 +138,7 @@ PathMapper::Result PathMapper::map(const QByteArray &requestPath) const
         result.verdict = Verdict::File;
     else
         result.verdict = Verdict::Forbidden; // a device, a socket or a fifo is never served
+    if (result.verdict == Verdict::File)
+        result.stamp = stampOf(last);
     return result;
 }

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+struct stat;
+
 // Maps a request path onto the served directory. The path is percent-decoded;
 // "\" counts as "/"; each name is matched case-insensitively against what is on
 // disk (an exact match wins), so a lower-cased request reaches a file named with
@@ -19,12 +21,27 @@ public:
         Malformed, // not decodable as a path
     };
 
+    // Which file a path names and in which state the walk found it: the same
+    // stamp later means the same, unchanged file.
+    struct FileStamp
+    {
+        quint64 device = 0;
+        quint64 inode = 0;
+        qint64 size = 0;
+        qint64 modifiedNs = 0; // since the epoch
+
+        bool operator==(const FileStamp &) const = default;
+    };
+
     struct Result
     {
         Verdict verdict = Verdict::Malformed;
         QString localPath; // absolute, with the names as found on disk
         QString decodedPath; // the request path decoded, "/" separated, with its leading "/"
+        FileStamp stamp; // of a File
     };
+
+    static FileStamp stampOf(const struct stat &info);
 
     // servedDirectory: absolute, ending with "/".
     explicit PathMapper(const QString &servedDirectory);

@@ -1,8 +1,10 @@
 #include "server/RequestHandler.h"
 
+#include "server/ByteRange.h"
 #include "server/FileBody.h"
+#include "server/HttpDate.h"
 #include "server/ListingPage.h"
-#include "server/RequestLine.h"
+#include "server/ResponseHead.h"
 #include "server/TextBody.h"
 
 #include <QFileInfo>
@@ -12,31 +14,17 @@ namespace {
 
 constexpr QByteArrayView HtmlType("text/html; charset=utf-8");
 
-struct TypeByExtension
+QString noteFor(int status)
 {
-    const char *extension;
-    const char *type;
-};
+    return QString::number(status) + u' ' + QLatin1StringView(ResponseHead::reason(status));
+}
 
-constexpr TypeByExtension ContentTypes[] = {
-    { "htm", "text/html" },
-    { "html", "text/html" },
-    { "txt", "text/plain" },
-    { "css", "text/css" },
-    { "js", "text/javascript" },
-    { "xml", "text/xml" },
-    { "gif", "image/gif" },
-    { "jpg", "image/jpeg" },
-    { "jpeg", "image/jpeg" },
-    { "png", "image/png" },
-    { "svg", "image/svg+xml" },
-    { "ico", "image/x-icon" },
-    { "bmp", "image/bmp" },
-    { "webp", "image/webp" },
-    { "pdf", "application/pdf" },
-    { "zip", "application/zip" },
-    { "json", "application/json" },
-};
+// Whether the connection may carry another request after this answer: not
+// after one that says the request itself could not be read.
+bool keepsConnection(int status, const RequestHead &request)
+{
+    return request.keepAlive && status != 400 && status != 431 && status != 501;
+}
 
 } // namespace
 
@@ -46,90 +34,100 @@ RequestHandler::RequestHandler(const Options &options, const SystemFacts &facts)
     , m_mapper(options.servedDirectory)
 { }
 
-QByteArrayView RequestHandler::reason(int status)
+Response RequestHandler::errorAnswer(int status, const RequestHead &request, QByteArrayView contentRange) const
 {
-    switch (status) {
-    case 200:
-        return "OK";
-    case 400:
-        return "Bad Request";
-    case 403:
-        return "Forbidden";
-    case 404:
-        return "Not Found";
-    case 501:
-        return "Not Implemented";
-    default:
-        return "Internal Server Error";
-    }
-}
-
-QByteArray RequestHandler::head(int status, QByteArrayView contentType, qint64 contentLength)
-{
-    QByteArray text;
-    text.reserve(160);
-    text += "HTTP/1.0 ";
-    text += QByteArray::number(status);
-    text += ' ';
-    text += reason(status);
-    text += "\r\nContent-Type: ";
-    text += contentType;
-    if (contentLength >= 0) {
-        text += "\r\nContent-Length: ";
-        text += QByteArray::number(contentLength);
-    }
-    text += "\r\nConnection: close\r\n\r\n";
-    return text;
-}
-
-QByteArrayView RequestHandler::contentTypeOf(const QString &fileName)
-{
-    const qsizetype dot = fileName.lastIndexOf(u'.');
-    if (dot >= 0 && fileName.indexOf(u'/', dot) < 0) {
-        const QStringView extension = QStringView(fileName).sliced(dot + 1);
-        for (const auto &entry : ContentTypes) {
-            if (extension.compare(QLatin1StringView(entry.extension), Qt::CaseInsensitive) == 0)
-                return entry.type;
-        }
-    }
-    return "application/octet-stream";
-}
-
-Response RequestHandler::errorAnswer(int status) const
-{
-    const QByteArray title = QByteArray::number(status) + ' ' + reason(status).toByteArray();
+    const QByteArray title = QByteArray::number(status) + ' ' + ResponseHead::reason(status).toByteArray();
     QByteArray page = "<html><head><title>" + title + "</title></head><body><h1>" + title + "</h1></body></html>";
     Response response;
     response.status = status;
-    response.head = head(status, HtmlType, page.size());
-    response.body = std::make_unique<TextBody>(std::move(page));
+    response.keepAlive = keepsConnection(status, request);
+    ResponseHead head(status, request.line.persistent);
+    head.add("Content-Type", HtmlType).add("Content-Length", page.size());
+    if (!contentRange.isEmpty())
+        head.add("Content-Range", contentRange);
+    response.head = head.text(response.keepAlive);
+    if (request.line.kind != RequestLine::Kind::Head)
+        response.body = std::make_unique<TextBody>(std::move(page));
     response.note = QString::fromLatin1(title);
     return response;
 }
 
-Response RequestHandler::listing(
-    int status, const QString &targetName, const QString &requestPath, const QString &directory) const
+Response RequestHandler::listing(int status, const QString &targetName, const QString &requestPath,
+    const QString &directory, const RequestHead &request) const
 {
-    ListingPage::Source source { m_facts, m_options.servedDirectory, targetName, requestPath, directory };
-    auto page = std::make_unique<ListingPage>(source);
     Response response;
     response.status = status;
-    response.head = head(status, HtmlType, -1);
-    response.body = std::move(page);
+    response.keepAlive = request.keepAlive;
+    // Its length is known only once it is sent: a kept connection frames it in chunks, any other ends with it.
+    response.chunked = request.keepAlive;
+    ResponseHead head(status, request.line.persistent);
+    head.add("Content-Type", HtmlType);
+    if (response.chunked)
+        head.add("Transfer-Encoding", "chunked");
+    response.head = head.text(response.keepAlive);
+    if (request.line.kind != RequestLine::Kind::Head) {
+        const ListingPage::Source source { m_facts, m_options.servedDirectory, targetName, requestPath, directory };
+        response.body = std::make_unique<ListingPage>(source);
+    }
     if (status != 200)
-        response.note = QString::number(status) + u' ' + QLatin1StringView(reason(status));
+        response.note = noteFor(status);
     return response;
 }
 
-Response RequestHandler::answer(QByteArrayView line) const
+Response RequestHandler::fileAnswer(const PathMapper::Result &mapped, const RequestHead &request)
 {
-    const RequestLine request = RequestLine::parse(line);
-    if (request.kind == RequestLine::Kind::NotSupported)
-        return errorAnswer(501);
-    if (request.kind != RequestLine::Kind::Get)
-        return errorAnswer(400);
+    const std::shared_ptr<const OpenFiles::File> file = m_files.open(mapped.localPath, mapped.stamp);
+    if (!file)
+        return errorAnswer(403, request);
+    auto body = std::make_unique<FileBody>(file);
+    const bool http11 = request.line.persistent;
+    const QByteArray &modified = file->lastModified;
+    Response response;
+    response.keepAlive = request.keepAlive;
+    if (!request.ifModifiedSince.isEmpty()) {
+        const QDateTime since = HttpDate::parse(request.ifModifiedSince);
+        if (since.isValid() && file->modified <= since) {
+            response.status = 304;
+            response.head = ResponseHead(304, http11).add("Last-Modified", modified).text(response.keepAlive);
+            response.note = noteFor(304);
+            return response;
+        }
+    }
+    const qint64 size = body->size();
+    const ByteRange range = request.range.isEmpty() ? ByteRange() : ByteRange::parse(request.range, size);
+    // The head of a 416 says what the file holds, so that the client can ask again.
+    if (range.kind == ByteRange::Kind::Unsatisfiable)
+        return errorAnswer(416, request, QByteArray("bytes */" + QByteArray::number(size)));
+    response.status = range.kind == ByteRange::Kind::Part ? 206 : 200;
+    ResponseHead head(response.status, http11);
+    head.add("Content-Type", m_types.of(mapped.localPath));
+    if (response.status == 206) {
+        head.add("Content-Length", range.length());
+        head.add("Content-Range",
+            QByteArray("bytes " + QByteArray::number(range.first) + '-' + QByteArray::number(range.last) + '/'
+                + QByteArray::number(size)));
+        body->restrictTo(range.first, range.length());
+        response.note = noteFor(206);
+    } else {
+        head.add("Content-Length", size);
+    }
+    head.add("Last-Modified", modified).add("Accept-Ranges", "bytes");
+    response.head = head.text(response.keepAlive);
+    response.file = true;
+    if (request.line.kind != RequestLine::Kind::Head)
+        response.body = std::move(body);
+    return response;
+}
 
-    QByteArray path = request.path;
+Response RequestHandler::answer(QByteArrayView headText)
+{
+    const RequestHead request = RequestHead::parse(headText);
+    if (request.line.kind == RequestLine::Kind::NotSupported)
+        return errorAnswer(501, request);
+    if (!request.line.answerable())
+        return errorAnswer(400, request);
+
+    QByteArray path = request.line.path;
     if (path.startsWith('/'))
         path.remove(0, 1);
     const QString defaultPage = m_options.defaultPage.trimmed();
@@ -140,36 +138,25 @@ Response RequestHandler::answer(QByteArrayView line) const
     const PathMapper::Result mapped = m_mapper.map(path);
     switch (mapped.verdict) {
     case PathMapper::Verdict::Malformed:
-        return errorAnswer(400);
+        return errorAnswer(400, request);
     case PathMapper::Verdict::Forbidden:
-        return errorAnswer(403);
-    case PathMapper::Verdict::File: {
-        auto body = std::make_unique<FileBody>();
-        if (!body->open(mapped.localPath))
-            return errorAnswer(403);
-        Response response;
-        response.status = 200;
-        response.head = head(200, contentTypeOf(mapped.localPath), body->size());
-        response.body = std::move(body);
-        response.file = true;
-        return response;
-    }
+        return errorAnswer(403, request);
+    case PathMapper::Verdict::File:
+        return fileAnswer(mapped, request);
     case PathMapper::Verdict::Directory:
     case PathMapper::Verdict::Missing:
         break;
     }
+    if (!m_options.listingAllowed)
+        return errorAnswer(404, request);
     if (asDefault) {
         // No default page: the served directory itself is listed.
-        if (!m_options.listingAllowed)
-            return errorAnswer(404);
         QString root = m_options.servedDirectory;
         root.chop(1);
         const int status = QFileInfo(root).isDir() ? 200 : 404;
-        return listing(status, root, QStringLiteral("/"), m_options.servedDirectory);
+        return listing(status, root, QStringLiteral("/"), m_options.servedDirectory, request);
     }
-    if (!m_options.listingAllowed)
-        return errorAnswer(404);
     if (mapped.verdict == PathMapper::Verdict::Directory)
-        return listing(200, mapped.localPath, mapped.decodedPath, mapped.localPath);
-    return listing(404, mapped.localPath, mapped.decodedPath, QString());
+        return listing(200, mapped.localPath, mapped.decodedPath, mapped.localPath, request);
+    return listing(404, mapped.localPath, mapped.decodedPath, QString(), request);
 }

@@ -1,14 +1,18 @@
 #pragma once
 
+#include "server/ContentTypes.h"
+#include "server/OpenFiles.h"
 #include "server/PathMapper.h"
+#include "server/RequestHead.h"
 #include "server/Response.h"
 #include "server/SystemFacts.h"
 
 #include <QByteArrayView>
 #include <QString>
 
-// Turns the first line of a request into its answer: a file of the served
-// directory, a directory's listing page, or an error page.
+// Turns a request into its answer: a file of the served directory (whole, one
+// byte range of it, or "not modified"), a directory's listing page, or an
+// error page.
 class RequestHandler
 {
 public:
@@ -21,20 +25,22 @@ public:
 
     RequestHandler(const Options &options, const SystemFacts &facts);
 
-    // line: the request's first line without its line end.
-    Response answer(QByteArrayView line) const;
-    // An answer to a request whose first line never ended within the limit.
-    Response tooLong() const { return errorAnswer(400); }
-
-    static QByteArray head(int status, QByteArrayView contentType, qint64 contentLength);
-    static QByteArrayView contentTypeOf(const QString &fileName);
-    static QByteArrayView reason(int status);
+    // head: the request line and header lines without the blank line after them.
+    Response answer(QByteArrayView head);
+    // Closes the files no answer has used for a while.
+    void closeUnusedFiles(OpenFiles::Clock::time_point now) { m_files.closeUnused(now, std::chrono::seconds(10)); }
+    // An answer to a request whose first line, or whole head, never ended within its limit.
+    Response tooLong(bool lineEnded) const { return errorAnswer(lineEnded ? 431 : 400, {}); }
 
 private:
-    Response errorAnswer(int status) const;
-    Response listing(int status, const QString &targetName, const QString &requestPath, const QString &directory) const;
+    Response errorAnswer(int status, const RequestHead &request, QByteArrayView contentRange = {}) const;
+    Response fileAnswer(const PathMapper::Result &mapped, const RequestHead &request);
+    Response listing(int status, const QString &targetName, const QString &requestPath, const QString &directory,
+        const RequestHead &request) const;
 
     Options m_options;
     SystemFacts m_facts;
     PathMapper m_mapper;
+    ContentTypes m_types;
+    OpenFiles m_files;
 };

@@ -39,6 +39,17 @@ qsizetype protocolStart(QByteArrayView rest)
     return -1;
 }
 
+// "1.1" and every later version keep the connection; "1.0", "0.9" or no number do not.
+bool isPersistentVersion(QByteArrayView version)
+{
+    const qsizetype dot = version.indexOf('.');
+    if (dot <= 0)
+        return false;
+    const int major = version.first(dot).toInt();
+    const int minor = version.sliced(dot + 1).toInt();
+    return major > 1 || (major == 1 && minor >= 1);
+}
+
 } // namespace
 
 RequestLine RequestLine::parse(QByteArrayView line)
@@ -50,7 +61,7 @@ RequestLine RequestLine::parse(QByteArrayView line)
     while (methodEnd < rest.size() && !isBlank(rest[methodEnd]))
         ++methodEnd;
     const QByteArrayView method = rest.first(methodEnd);
-    if (method != "get") {
+    if (method != "get" && method != "head") {
         if (isMethodToken(method) && methodEnd < rest.size())
             result.kind = Kind::NotSupported;
         return result;
@@ -72,7 +83,8 @@ RequestLine RequestLine::parse(QByteArrayView line)
     const qsizetype fragment = path.indexOf('#');
     if (fragment >= 0)
         path = path.first(fragment);
-    result.kind = Kind::Get;
+    result.kind = method == "head" ? Kind::Head : Kind::Get;
     result.path = path.toByteArray();
+    result.persistent = isPersistentVersion(rest.sliced(protocol + 5));
     return result;
 }

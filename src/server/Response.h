@@ -8,7 +8,7 @@
 #include <memory>
 
 // An answer to one request: the status line and headers, and the body that
-// follows them piece by piece.
+// follows them piece by piece (none for HEAD and 304).
 struct Response
 {
     int status = 0;
@@ -16,4 +16,6 @@ struct Response
     std::unique_ptr<ResponseBody> body;
     QString note; // a log line of its own for an answer other than 200, else empty
     bool file = false;
+    bool keepAlive = false; // the connection waits for the next request afterwards
+    bool chunked = false; // the body goes out in HTTP/1.1 chunks (its length is not known before)
 };

@@ -18,13 +18,14 @@ public:
 
     // A body read from a file hands its pieces out as spans of the file, which
     // the socket takes straight from it, without a copy through the program:
-    // the descriptor (its offset is where the span starts) and the span's
-    // length, 0 at the end. A descriptor of -1: the body gives its bytes
-    // through nextPiece() instead.
+    // the descriptor, where in the file the span starts and its length, at
+    // most the length asked for; a length of 0 at the end. A descriptor of
+    // -1: the body gives its bytes through nextPiece() instead.
     struct FileSpan
     {
         int descriptor = -1;
+        qint64 offset = 0;
         qint64 length = 0;
     };
-    virtual FileSpan nextFileSpan() { return {}; }
+    virtual FileSpan nextFileSpan(qint64 /*most*/) { return {}; }
 };

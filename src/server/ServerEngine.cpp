@@ -1,22 +1,24 @@
 #include "server/ServerEngine.h"
 
+#include "platform/DescriptorLimit.h"
 #include "platform/SocketErrors.h"
-#include "server/HttpConnection.h"
+#include "server/ConnectionRegistry.h"
+#include "server/RequestHead.h"
+#include "server/ServerLog.h"
 #include "server/SocketPoller.h"
 
-#include <QDateTime>
 #include <QDir>
+#include <QPointer>
 #include <QSocketNotifier>
 #include <QTimer>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
-#include <csignal>
 
 namespace {
 
@@ -29,6 +31,8 @@ const QString WaitingToAccept = QStringLiteral("waiting to accept()...");
 const QString Reading = QStringLiteral("reading...");
 const QString Sent = QStringLiteral("sent ");
 const QString ClosingSocket = QStringLiteral("closing socket...");
+const QString DroppingOldest = QStringLiteral("dropping oldest waiting socket...");
+const QString NoRoom = QStringLiteral("all sockets busy, closing new one...");
 const QString CaptionPrefix = QStringLiteral("HTTP Server: ");
 
 constexpr int InvalidArgument = 10022; // what Windows Sockets says of listening on an unbound socket
@@ -40,7 +44,7 @@ constexpr int AcceptBatch = 64;
 // The first line of a request as the log shows it: no control bytes.
 QString printable(QByteArrayView line)
 {
-    QString text = QString::fromUtf8(line);
+    QString text = QString::fromUtf8(line.first(qMin<qsizetype>(line.size(), 4 * ServerLog::StatusWidth)));
     for (QChar &c : text) {
         if (c.unicode() < 0x20 || c.unicode() == 0x7f)
             c = u'.';
@@ -53,26 +57,46 @@ int validPort(int port)
     return port > 0 && port <= 65535 ? port : DefaultPort;
 }
 
+// The address to bind: empty means every interface, IPv6 and IPv4 together
+// where the system has IPv6. False for text that is no address.
+bool socketAddress(const QString &text, int family, quint16 port, sockaddr_storage &address, socklen_t &length)
+{
+    address = {};
+    const QByteArray bytes = text.toLatin1();
+    if (family == AF_INET6) {
+        auto &in6 = reinterpret_cast<sockaddr_in6 &>(address);
+        in6.sin6_family = AF_INET6;
+        in6.sin6_port = htons(port);
+        in6.sin6_addr = in6addr_any;
+        length = sizeof in6;
+        return text.isEmpty() || inet_pton(AF_INET6, bytes.constData(), &in6.sin6_addr) == 1;
+    }
+    auto &in4 = reinterpret_cast<sockaddr_in &>(address);
+    in4.sin_family = AF_INET;
+    in4.sin_port = htons(port);
+    in4.sin_addr.s_addr = htonl(INADDR_ANY);
+    length = sizeof in4;
+    return text.isEmpty() || inet_pton(AF_INET, bytes.constData(), &in4.sin_addr) == 1;
+}
+
 } // namespace
 
 ServerEngine::ServerEngine(const SettingsFile &settings)
     : m_file(settings)
     , m_settings(SettingKeys::server(), { { QStringLiteral("WShttpPath"), defaultDirectory() } })
     , m_poller(new SocketPoller(this))
+    , m_registry(new ConnectionRegistry(this))
+    , m_log(new ServerLog(this))
     , m_sweepTimer(new QTimer(this))
-    , m_refreshTimer(new QTimer(this))
 {
-    qRegisterMetaType<ServerLogUpdate>();
-    m_refreshTimer->setSingleShot(true);
-    connect(m_refreshTimer, &QTimer::timeout, this, &ServerEngine::flushLog);
+    connect(m_log, &ServerLog::updated, this, &ServerEngine::logUpdated);
     connect(m_sweepTimer, &QTimer::timeout, this, &ServerEngine::sweep);
 }
 
 ServerEngine::~ServerEngine()
 {
-    closeListener();
-    qDeleteAll(m_connections.keys());
-    deleteEnded();
+    closeListeners();
+    m_registry->clear();
 }
 
 QString ServerEngine::defaultDirectory()
@@ -88,11 +112,18 @@ QString ServerEngine::effectiveDirectory(const QString &typed)
     return directory;
 }
 
+qsizetype ServerEngine::connectionBound(long descriptorLimit)
+{
+    return qBound(qsizetype(1), qsizetype(descriptorLimit / 4), MostConnections);
+}
+
+void ServerEngine::setRefreshInterval(std::chrono::milliseconds interval)
+{
+    m_log->setRefreshInterval(interval);
+}
+
 void ServerEngine::onStart()
 {
-    // A file goes out with sendfile(), which has no MSG_NOSIGNAL: a client that
-    // hangs up mid-answer must give an error to log, not end the program.
-    ::signal(SIGPIPE, SIG_IGN);
     m_settings.load(m_file);
     m_directory = m_settings.text("WShttpPath");
     m_defaultPage = m_settings.text("WShttpStr");
@@ -100,26 +131,26 @@ void ServerEngine::onStart()
     m_listingAllowed = m_settings.flag("WShttpDir");
     m_port = validPort(m_settings.number("WShttpPort"));
     m_facts = SystemFacts::read();
+    m_registry->setCapacity(connectionBound(DescriptorLimit::softLimit()));
     rebuildHandler();
     emit fieldsLoaded(m_directory, m_defaultPage, m_delay, m_listingAllowed, m_port);
 
-    log(Initializing);
+    m_log->log(Initializing);
     char host[256] = {};
     if (gethostname(host, sizeof host - 1) != 0)
         socketError(errno);
     m_hostName = QString::fromLocal8Bit(host).trimmed();
-    m_sweepTimer->start(qBound<std::chrono::milliseconds>(
-        std::chrono::milliseconds(20), m_idleTimeout / 4, std::chrono::milliseconds(1000)));
-    openListener();
+    const auto shortest = std::min({ m_limits.request, m_limits.keepAlive, m_limits.stall });
+    m_sweepTimer->start(
+        qBound<std::chrono::milliseconds>(std::chrono::milliseconds(10), shortest / 8, std::chrono::milliseconds(250)));
+    openListeners();
 }
 
 void ServerEngine::onStop()
 {
-    log(ClosingSocket);
-    closeListener();
-    const auto connections = m_connections.keys();
-    m_connections.clear();
-    qDeleteAll(connections);
+    m_log->log(ClosingSocket);
+    closeListeners();
+    m_registry->clear();
     m_sweepTimer->stop();
     m_settings.setText("WShttpPath", m_directory);
     m_settings.setText("WShttpStr", m_defaultPage);
@@ -127,113 +158,156 @@ void ServerEngine::onStop()
     m_settings.setFlag("WShttpDir", m_listingAllowed);
     m_settings.setNumber("WShttpPort", m_port);
     m_settings.save(m_file);
-    flushLog();
+    m_log->flush();
 }
 
-void ServerEngine::openListener()
+void ServerEngine::openListeners()
 {
-    // Each step runs on whatever the one before it left, and logs its own failure.
-    log(CreatingSocket);
-    m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (m_listener < 0) {
-        socketError(errno);
-    } else {
-        emit captionChanged(CaptionPrefix + m_hostName);
-        log(TcpSocket + QString::number(m_listener));
-        const int on = 1;
-        setsockopt(m_listener, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    }
-
-    log(Binding);
-    sockaddr_in address {};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(quint16(m_port));
-    address.sin_addr.s_addr = htonl(INADDR_ANY);
-    if (!m_bindAddress.isEmpty())
-        inet_pton(AF_INET, m_bindAddress.toLatin1().constData(), &address.sin_addr);
-    m_bound = ::bind(m_listener, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0;
-    if (!m_bound)
-        socketError(errno);
-
-    log(Listening);
-    // An unbound socket would listen on a port of the system's choosing.
-    if (!m_bound)
-        logError(m_listener < 0 ? SocketErrors::winsockCode(EBADF) : InvalidArgument);
-    else if (::listen(m_listener, SOMAXCONN) == 0)
-        m_listening = true;
-    else
-        socketError(errno);
-
-    log(WaitingToAccept);
-    if (!m_listening) {
-        logError(m_listener < 0 ? SocketErrors::winsockCode(EBADF) : InvalidArgument);
-    } else {
-        m_acceptNotifier = new QSocketNotifier(m_listener, QSocketNotifier::Read, this);
-        connect(m_acceptNotifier, &QSocketNotifier::activated, this, &ServerEngine::acceptClients);
-    }
+    const QStringList addresses = m_bindAddresses.isEmpty() ? QStringList { QString() } : m_bindAddresses;
+    for (const QString &address : addresses)
+        openListener(address);
     emit portChanged(m_port);
 }
 
-void ServerEngine::closeListener()
+void ServerEngine::openListener(const QString &address)
 {
-    delete m_acceptNotifier;
-    m_acceptNotifier = nullptr;
-    if (m_listener >= 0 && ::close(m_listener) != 0)
+    // Each step runs on whatever the one before it left, and logs its own failure.
+    m_log->log(CreatingSocket);
+    int family = address.isEmpty() || address.contains(u':') ? AF_INET6 : AF_INET;
+    int listener = ::socket(family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (listener < 0 && address.isEmpty() && errno == EAFNOSUPPORT) {
+        // A system without IPv6 listens on IPv4 alone.
+        family = AF_INET;
+        listener = ::socket(family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    }
+    if (listener < 0) {
         socketError(errno);
-    m_listener = -1;
-    m_bound = false;
-    m_listening = false;
+    } else {
+        emit captionChanged(CaptionPrefix + m_hostName);
+        m_log->log(TcpSocket + QString::number(listener));
+        const int on = 1;
+        setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        // Every interface: IPv4 clients reach the same socket as IPv6 ones.
+        const int v6only = address.isEmpty() ? 0 : 1;
+        if (family == AF_INET6)
+            setsockopt(listener, IPPROTO_IPV6, IPV6_V6ONLY, &v6only, sizeof v6only);
+    }
+
+    m_log->log(Binding);
+    sockaddr_storage where {};
+    socklen_t length = 0;
+    bool bound = false;
+    if (!socketAddress(address, family, quint16(m_port), where, length)) {
+        socketError(EINVAL);
+    } else {
+        bound = ::bind(listener, reinterpret_cast<const sockaddr *>(&where), length) == 0;
+        if (!bound)
+            socketError(errno);
+    }
+
+    m_log->log(Listening);
+    bool listening = false;
+    // An unbound socket would listen on a port of the system's choosing.
+    if (!bound)
+        m_log->logError(listener < 0 ? SocketErrors::winsockCode(EBADF) : InvalidArgument);
+    else if (::listen(listener, SOMAXCONN) == 0)
+        listening = true;
+    else
+        socketError(errno);
+
+    m_log->log(WaitingToAccept);
+    Listener entry { listener, nullptr };
+    if (!listening) {
+        m_log->logError(listener < 0 ? SocketErrors::winsockCode(EBADF) : InvalidArgument);
+    } else {
+        entry.notifier = new QSocketNotifier(listener, QSocketNotifier::Read, this);
+        connect(entry.notifier, &QSocketNotifier::activated, this, [this, listener] { acceptClients(listener); });
+    }
+    if (listener >= 0)
+        m_listeners.append(entry);
 }
 
-void ServerEngine::acceptClients()
+void ServerEngine::closeListeners()
+{
+    for (const Listener &listener : std::exchange(m_listeners, {})) {
+        delete listener.notifier;
+        if (::close(listener.socket) != 0)
+            socketError(errno);
+    }
+}
+
+void ServerEngine::acceptClients(int listener)
 {
     // A batch at a time: under a stream of new clients the loop must come round
     // to the open connections and to its own posted work.
     for (int accepted = 0; accepted < AcceptBatch; ++accepted) {
-        const int client = ::accept4(m_listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        const int client = ::accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (client < 0) {
             const int error = errno;
             if (error == EAGAIN || error == EWOULDBLOCK || error == EINTR || error == ECONNABORTED)
                 return;
             socketError(error);
-            // Out of descriptors: the listener stays ready, so pause rather than spin.
-            if (m_acceptNotifier) {
-                m_acceptNotifier->setEnabled(false);
-                QTimer::singleShot(AcceptPause, this, [this] {
-                    if (m_acceptNotifier)
-                        m_acceptNotifier->setEnabled(true);
-                });
-            }
+            pauseAccepting();
             return;
         }
-        auto *connection = new HttpConnection(client, this, *m_poller, this);
-        m_connections.insert(connection, true);
+        if (m_registry->isFull() && !makeRoom()) {
+            m_log->log(NoRoom);
+            ::close(client);
+            continue;
+        }
+        // The end of an answer on a kept connection must leave at once, not
+        // wait for the client to acknowledge what went before it.
+        const int on = 1;
+        setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+        auto *connection = new HttpConnection(client, this, *m_poller, m_registry);
+        m_registry->add(connection);
         connection->begin();
+    }
+}
+
+// A full server closes the connection that has waited longest for a request:
+// what a client that trickles its request, or sends none, holds.
+bool ServerEngine::makeRoom()
+{
+    HttpConnection *oldest = m_registry->oldestWaiting();
+    if (!oldest)
+        return false;
+    m_log->log(DroppingOldest);
+    oldest->drop();
+    return true;
+}
+
+void ServerEngine::pauseAccepting()
+{
+    // Out of descriptors: the listener stays ready, so pause rather than spin.
+    for (const Listener &listener : std::as_const(m_listeners)) {
+        if (!listener.notifier)
+            continue;
+        listener.notifier->setEnabled(false);
+        QTimer::singleShot(AcceptPause, listener.notifier, [notifier = QPointer(listener.notifier)] {
+            if (notifier)
+                notifier->setEnabled(true);
+        });
     }
 }
 
 void ServerEngine::sweep()
 {
     const auto now = HttpConnection::Clock::now();
-    const auto connections = m_connections.keys();
+    const QList<HttpConnection *> connections = m_registry->connections();
     for (HttpConnection *connection : connections)
-        connection->expire(now, m_idleTimeout);
+        connection->expire(now, m_limits);
+    m_handler->closeUnusedFiles(now);
+}
+
+void ServerEngine::waitingChanged(HttpConnection *connection, bool waiting)
+{
+    m_registry->setWaiting(connection, waiting);
 }
 
 void ServerEngine::connectionEnded(HttpConnection *connection)
 {
-    if (!m_connections.remove(connection))
-        return;
-    // Ended connections go together once the event at hand is done: one posted
-    // event for a whole busy moment rather than one per client.
-    if (m_ended.isEmpty())
-        QMetaObject::invokeMethod(this, &ServerEngine::deleteEnded, Qt::QueuedConnection);
-    m_ended.append(connection);
-}
-
-void ServerEngine::deleteEnded()
-{
-    qDeleteAll(std::exchange(m_ended, {}));
+    m_registry->release(connection);
 }
 
 void ServerEngine::rebuildHandler()
@@ -242,39 +316,40 @@ void ServerEngine::rebuildHandler()
         RequestHandler::Options { effectiveDirectory(m_directory), m_defaultPage, m_listingAllowed }, m_facts);
 }
 
-Response ServerEngine::answer(QByteArrayView requestStart, bool lineEnded)
+Response ServerEngine::answer(QByteArrayView head, Arrival arrival)
 {
-    ++m_hits;
-    log(Reading);
-    logWithoutLimit(printable(requestStart).trimmed());
-    Response response = lineEnded ? m_handler->answer(requestStart) : m_handler->tooLong();
+    m_log->countHit();
+    m_log->log(Reading);
+    const qsizetype lineEnd = RequestHead::firstLineEnd(head);
+    m_log->logWithoutLimit(printable(lineEnd < 0 ? head : head.first(lineEnd)).trimmed());
+    Response response
+        = arrival == Arrival::Whole ? m_handler->answer(head) : m_handler->tooLong(arrival == Arrival::HeadTooLarge);
     if (!response.note.isEmpty())
-        log(response.note);
+        m_log->log(response.note);
     return response;
 }
 
 void ServerEngine::pieceSent(qsizetype bytes, bool countsAsSent)
 {
     if (countsAsSent)
-        m_bytesSent += bytes;
-    scheduleRefresh();
+        m_log->countSent(bytes);
     emit pieceDelivered(bytes);
 }
 
 void ServerEngine::answered(qint64 bodyBytes, bool file)
 {
     if (file)
-        log(Sent + QString::number(bodyBytes));
+        m_log->log(Sent + QString::number(bodyBytes));
 }
 
 void ServerEngine::socketError(int errnoValue)
 {
-    logError(SocketErrors::winsockCode(errnoValue));
+    m_log->logError(SocketErrors::winsockCode(errnoValue));
 }
 
 void ServerEngine::clientClosed()
 {
-    log(ClosingSocket);
+    m_log->log(ClosingSocket);
 }
 
 void ServerEngine::setDirectory(const QString &directory)
@@ -304,55 +379,8 @@ void ServerEngine::setPort(int port)
 {
     if (port <= 0 || port > 65535)
         return;
-    log(ClosingSocket);
-    closeListener();
+    m_log->log(ClosingSocket);
+    closeListeners();
     m_port = port;
-    openListener();
-}
-
-const QString &ServerEngine::timeText()
-{
-    // Formatting the clock costs more than a busy server's whole answer; once a second is enough.
-    const std::time_t now = std::time(nullptr);
-    if (now != m_timeSecond || m_time.isEmpty()) {
-        m_timeSecond = now;
-        m_time = QDateTime::currentDateTime().toString(QStringLiteral("dd.MM.yyyy hh:mm:ss"));
-    }
-    return m_time;
-}
-
-void ServerEngine::log(const QString &status)
-{
-    logWithoutLimit(status);
-    if (m_rowCount >= LogLimit) {
-        m_rowCount = 0;
-        m_pending.rows.clear();
-        m_pending.cleared = true;
-    }
-}
-
-void ServerEngine::logWithoutLimit(const QString &status)
-{
-    m_pending.rows.append({ timeText(), status.left(StatusWidth) });
-    ++m_rowCount;
-    scheduleRefresh();
-}
-
-void ServerEngine::logError(int winsockCode)
-{
-    logWithoutLimit(SocketErrors::name(winsockCode));
-}
-
-void ServerEngine::scheduleRefresh()
-{
-    if (!m_refreshTimer->isActive())
-        m_refreshTimer->start(m_refreshInterval);
-}
-
-void ServerEngine::flushLog()
-{
-    m_pending.hits = m_hits;
-    m_pending.bytesSent = m_bytesSent;
-    emit logUpdated(m_pending);
-    m_pending = ServerLogUpdate();
+    openListeners();
 }

@@ -4,47 +4,56 @@
 #include "platform/ToolEngine.h"
 #include "platform/ToolSettings.h"
 #include "server/ConnectionHost.h"
+#include "server/HttpConnection.h"
 #include "server/RequestHandler.h"
 #include "server/ServerLogUpdate.h"
 #include "server/SystemFacts.h"
 
-#include <QByteArray>
-#include <QHash>
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <chrono>
-#include <ctime>
 #include <memory>
 
-class HttpConnection;
+class ConnectionRegistry;
 class QSocketNotifier;
-class SocketPoller;
 class QTimer;
+class ServerLog;
+class SocketPoller;
 
-// The HTTP server tool's engine: the listening socket with its logged steps,
-// every accepted connection, the settings of the window, the log and counters.
+// The HTTP server tool's engine: the listening sockets with their logged
+// steps, the settings of the window, and the connections it accepts, which
+// report to its log and counters.
 class ServerEngine : public ToolEngine, private ConnectionHost
 {
     Q_OBJECT
 
 public:
-    static constexpr int LogLimit = 200;
-    static constexpr int StatusWidth = 40;
+    // At most this many client connections, and at most a quarter of the
+    // descriptor limit, so that the rest of the program always has its own.
+    static constexpr qsizetype MostConnections = 4096;
 
     explicit ServerEngine(const SettingsFile &settings = SettingsFile::standard());
     ~ServerEngine() override;
 
-    // Engine parameters the product leaves alone: how long a client may stay
-    // silent or stop reading before it is dropped, how often the window is told
-    // of the log, and the address the listener binds (all interfaces).
-    void setIdleTimeout(std::chrono::milliseconds limit) { m_idleTimeout = limit; }
-    void setRefreshInterval(std::chrono::milliseconds interval) { m_refreshInterval = interval; }
-    void setBindAddress(const QString &ipv4) { m_bindAddress = ipv4; }
+    // Engine parameters the product leaves alone: how long a client may take
+    // to send a request's head, stay silent on a kept connection, or take none
+    // of its answer before it is dropped; how often the window is told of the
+    // log; and the addresses the listener binds (none: every interface, IPv6
+    // and IPv4 on one socket).
+    void setRequestTimeout(std::chrono::milliseconds limit) { m_limits.request = limit; }
+    void setKeepAliveTimeout(std::chrono::milliseconds limit) { m_limits.keepAlive = limit; }
+    void setIdleTimeout(std::chrono::milliseconds limit) { m_limits.stall = limit; }
+    void setRefreshInterval(std::chrono::milliseconds interval);
+    void setBindAddresses(const QStringList &addresses) { m_bindAddresses = addresses; }
 
     static QString procedureName() { return QStringLiteral("WS_http"); }
     static QString defaultDirectory();
     // The served directory as used: absolute, ending with "/"; blank means the default.
     static QString effectiveDirectory(const QString &typed);
+    // How many clients the server holds at once under a descriptor limit.
+    static qsizetype connectionBound(long descriptorLimit);
 
 public slots:
     void setDirectory(const QString &directory);
@@ -69,27 +78,30 @@ protected:
     void onStop() override;
 
 private:
+    struct Listener
+    {
+        int socket = -1;
+        QSocketNotifier *notifier = nullptr;
+    };
+
     // ConnectionHost
-    Response answer(QByteArrayView requestStart, bool lineEnded) override;
+    Response answer(QByteArrayView head, Arrival arrival) override;
     int sendDelay() const override { return m_delay; }
     void pieceSent(qsizetype bytes, bool countsAsSent) override;
     void answered(qint64 bodyBytes, bool file) override;
     void socketError(int errnoValue) override;
     void clientClosed() override;
+    void waitingChanged(HttpConnection *connection, bool waiting) override;
     void connectionEnded(HttpConnection *connection) override;
 
-    void openListener();
-    void closeListener();
-    void acceptClients();
+    void openListeners();
+    void openListener(const QString &address);
+    void closeListeners();
+    void acceptClients(int listener);
+    bool makeRoom();
+    void pauseAccepting();
     void sweep();
-    void deleteEnded();
     void rebuildHandler();
-    void log(const QString &status);
-    void logWithoutLimit(const QString &status);
-    void logError(int winsockCode);
-    void scheduleRefresh();
-    void flushLog();
-    const QString &timeText();
 
     SettingsFile m_file;
     ToolSettings m_settings;
@@ -99,26 +111,14 @@ private:
     int m_delay = 60;
     bool m_listingAllowed = true;
     int m_port = 80;
-    QString m_bindAddress;
+    QStringList m_bindAddresses;
     QString m_hostName;
     std::unique_ptr<RequestHandler> m_handler;
 
-    int m_listener = -1;
-    bool m_bound = false;
-    bool m_listening = false;
-    QSocketNotifier *m_acceptNotifier = nullptr;
+    QList<Listener> m_listeners;
     SocketPoller *m_poller;
-    QHash<HttpConnection *, bool> m_connections;
-    QList<HttpConnection *> m_ended;
+    ConnectionRegistry *m_registry;
+    ServerLog *m_log;
     QTimer *m_sweepTimer;
-    QTimer *m_refreshTimer;
-    std::chrono::milliseconds m_idleTimeout = std::chrono::seconds(20);
-    std::chrono::milliseconds m_refreshInterval = std::chrono::milliseconds(100);
-
-    ServerLogUpdate m_pending;
-    int m_rowCount = 0;
-    qint64 m_hits = 0;
-    qint64 m_bytesSent = 0;
-    std::time_t m_timeSecond = 0;
-    QString m_time;
+    HttpConnection::Limits m_limits { std::chrono::seconds(10), std::chrono::seconds(5), std::chrono::seconds(20) };
 };

@@ -8,6 +8,7 @@
 namespace {
 
 constexpr int Batch = 64;
+constexpr int Rounds = 4;
 
 } // namespace
 
@@ -68,10 +69,11 @@ void SocketPoller::remove(int socket)
 
 void SocketPoller::dispatch()
 {
+    // A bounded number of rounds, then back to the event loop, so that timers,
+    // new clients and posted work come round however many sockets stay ready.
     epoll_event events[Batch];
-    int count = 0;
-    do {
-        count = ::epoll_wait(m_epoll, events, Batch, 0);
+    for (int round = 0; round < Rounds; ++round) {
+        const int count = ::epoll_wait(m_epoll, events, Batch, 0);
         for (int i = 0; i < count; ++i) {
             // A handler may have removed this socket, or a later one, meanwhile.
             const auto found = m_entries.find(events[i].data.fd);
@@ -82,5 +84,7 @@ void SocketPoller::dispatch()
             const Handler handler = found->second.handler;
             handler((ready & EPOLLIN) || failed, (ready & EPOLLOUT) || failed);
         }
-    } while (count == Batch);
+        if (count < Batch)
+            return;
+    }
 }

@@ -13,3 +13,9 @@ add_torvex_test(tst_listingpage SOURCES listingpage/tst_listingpage.cpp LIBS tor
 add_torvex_test(tst_serverbrowser
   SOURCES serverbrowser/tst_serverbrowser.cpp
   LIBS torvex_server_testsupport Qt6::Gui TIMEOUT 180)
+add_torvex_test(tst_httpprotocol
+  SOURCES httpprotocol/tst_httpprotocol.cpp
+  LIBS torvex_server_testsupport TIMEOUT 180)
+add_torvex_test(tst_serverload
+  SOURCES serverload/tst_serverload.cpp
+  LIBS torvex_server_testsupport torvex_inet TIMEOUT 180)

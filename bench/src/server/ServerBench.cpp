@@ -1,26 +1,36 @@
-// Serves one directory with our engine and with lighttpd on loopback, drives both
-// with wrk (every request on a connection of its own) for a small and a large
-// file, and prints requests per second, throughput and the ratios, then the
-// engine's peak memory under 200 concurrent connections.
+// Serves one directory with Torvex's "Http server" window and with lighttpd on
+// loopback, drives both with wrk for a small and a large file, each request on
+// a connection of its own ("Connection: close") and with wrk's default kept
+// connections, and prints requests per second, throughput and every ratio,
+// then the program's peak memory under 200 concurrent kept connections, and
+// last "ratio R", the smallest ratio.
 //
 //   server                      run the whole benchmark
-//   server --serve DIR PORT     our engine alone, delay 0 (used by the run)
+//   server --serve DIR PORT     the program's frame, offscreen, with the server
+//                               window set up as a user would (used by the run)
 
+#include "platform/DescriptorLimit.h"
 #include "platform/SettingsFile.h"
-#include "server/ServerEngine.h"
+#include "platform/WindowPlacementStore.h"
+#include "server/ui/ServerWindow.h"
+#include "shell/ui/ToolboxFrame.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QLineEdit>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QStandardPaths>
+#include <QSpinBox>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTreeWidget>
 
 #include <cstdio>
+#include <functional>
 
 namespace {
 
@@ -30,18 +40,68 @@ struct Figures
     double megabytes = 0; // per second
 };
 
-int runEngine(const QString &directory, int port)
+bool waitUntil(const std::function<bool()> &ready, int limitMs)
 {
-    QTemporaryDir settingsDir;
-    SettingsFile settings(settingsDir.filePath(QStringLiteral("TORVEX.INI")));
-    settings.writeMany(SettingsFile::toolSection(),
-        { { QStringLiteral("WShttpPath"), directory }, { QStringLiteral("WShttpStr"), QStringLiteral("default.htm") },
-            { QStringLiteral("WShttpDel"), QStringLiteral("0") }, { QStringLiteral("WShttpDir"), QStringLiteral("1") },
-            { QStringLiteral("WShttpPort"), QString::number(port) } });
-    ServerEngine engine(settings);
-    engine.setBindAddress(QStringLiteral("127.0.0.1"));
-    QMetaObject::invokeMethod(&engine, &ToolEngine::start, Qt::QueuedConnection);
-    return QCoreApplication::exec();
+    QElapsedTimer clock;
+    clock.start();
+    while (!ready()) {
+        if (clock.elapsed() > limitMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+int logCount(ServerWindow *window, const QString &status)
+{
+    int count = 0;
+    for (int i = 0; i < window->log()->topLevelItemCount(); ++i)
+        count += window->log()->topLevelItem(i)->text(1) == status;
+    return count;
+}
+
+// The program as a user runs it: the frame, "Http server" from its menu, in a
+// working directory of its own with no Settings file (a first run). The user
+// then picks the port, types the directory and, wanting speed, sets
+// "Kašnjenje ms" from its first-run 60 to 0.
+int serveFromWindow(int argc, char **argv)
+{
+    DescriptorLimit::raiseSoftLimit();
+    QApplication app(argc, argv);
+    const QString directory = QApplication::arguments().at(2);
+    const int port = QApplication::arguments().at(3).toInt();
+    QTemporaryDir work;
+    QDir::setCurrent(work.path());
+    WindowPlacementStore placements(SettingsFile::standard());
+    WindowPlacementStore::setInstance(&placements);
+    int exitCode = 1;
+    {
+        ToolboxFrame frame(placements);
+        frame.open();
+        frame.action(MenuItem::HttpServer)->trigger();
+        ServerWindow *window = nullptr;
+        const QString listening = QStringLiteral("waiting to accept()...");
+        if (!waitUntil([&] { return (window = frame.findChild<ServerWindow *>()) && logCount(window, listening) > 0; },
+                10000)) {
+            std::fprintf(stderr, "the server window did not open\n");
+            return 1;
+        }
+        window->portField()->setValue(port);
+        window->directoryField()->setText(directory);
+        emit window->directoryField()->editingFinished();
+        window->delayField()->setValue(0);
+        if (!waitUntil([&] { return logCount(window, listening) > 1; }, 10000)) {
+            std::fprintf(stderr, "the server did not open port %d\n", port);
+            return 1;
+        }
+        std::printf("ready\n");
+        std::fflush(stdout);
+        exitCode = QApplication::exec();
+    }
+    WindowPlacementStore::setInstance(nullptr);
+    placements.release();
+    return exitCode;
 }
 
 quint16 freePort()
@@ -75,12 +135,14 @@ double unitValue(const QString &number, const QString &unit)
     return value;
 }
 
-Figures runWrk(const QString &url, int connections, int seconds)
+Figures runWrk(const QString &url, int connections, int seconds, bool keepAlive)
 {
+    QStringList arguments { QStringLiteral("-t2"), QStringLiteral("-c%1").arg(connections),
+        QStringLiteral("-d%1s").arg(seconds) };
+    if (!keepAlive)
+        arguments << QStringLiteral("-H") << QStringLiteral("Connection: close");
     QProcess wrk;
-    wrk.start(QStringLiteral("wrk"),
-        { QStringLiteral("-t2"), QStringLiteral("-c%1").arg(connections), QStringLiteral("-d%1s").arg(seconds),
-            QStringLiteral("-H"), QStringLiteral("Connection: close"), url });
+    wrk.start(QStringLiteral("wrk"), arguments << url);
     wrk.waitForFinished(seconds * 1000 + 30000);
     const QString output = QString::fromLocal8Bit(wrk.readAllStandardOutput());
     Figures figures;
@@ -96,14 +158,24 @@ Figures runWrk(const QString &url, int connections, int seconds)
     return figures;
 }
 
-qint64 peakKilobytes(qint64 pid)
+QString procStatus(qint64 pid)
 {
     QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    const auto match
-        = QRegularExpression(QStringLiteral("VmHWM:\\s+(\\d+) kB")).match(QString::fromLatin1(status.readAll()));
+    return status.open(QIODevice::ReadOnly) ? QString::fromLatin1(status.readAll()) : QString();
+}
+
+qint64 peakKilobytes(qint64 pid)
+{
+    const auto match = QRegularExpression(QStringLiteral("VmHWM:\\s+(\\d+) kB")).match(procStatus(pid));
     return match.hasMatch() ? match.captured(1).toLongLong() : -1;
+}
+
+// From here on the peak is measured anew.
+void resetPeak(qint64 pid)
+{
+    QFile clear(QStringLiteral("/proc/%1/clear_refs").arg(pid));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
 }
 
 bool writeFile(const QString &path, qint64 size)
@@ -125,12 +197,23 @@ bool startLighttpd(QProcess &process, const QTemporaryDir &work, const QString &
         return false;
     file.write(QStringLiteral("server.document-root = \"%1\"\nserver.bind = \"127.0.0.1\"\nserver.port = %2\n"
                               "server.errorlog = \"%3\"\nserver.max-connections = 1024\n"
+                              "server.max-keep-alive-requests = 1000\nserver.max-keep-alive-idle = 5\n"
                               "mimetype.assign = (\"\" => \"application/octet-stream\")\n")
                    .arg(root, QString::number(port), work.filePath(QStringLiteral("error.log")))
                    .toUtf8());
     file.close();
     process.start(QStringLiteral("/usr/sbin/lighttpd"), { QStringLiteral("-D"), QStringLiteral("-f"), config });
     return process.waitForStarted() && waitForPort(port);
+}
+
+bool startOurs(QProcess &process, const QString &self, const QString &root, quint16 port)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    process.setProcessEnvironment(environment);
+    process.start(self, { QStringLiteral("--serve"), root + u'/', QString::number(port) });
+    return process.waitForStarted() && process.waitForReadyRead(30000) && process.readLine().trimmed() == "ready"
+        && waitForPort(port);
 }
 
 int runBenchmark(const QString &self)
@@ -144,11 +227,12 @@ int runBenchmark(const QString &self)
 
     const quint16 ourPort = freePort();
     QProcess ours;
-    ours.start(self, { QStringLiteral("--serve"), root + u'/', QString::number(ourPort) });
-    if (!ours.waitForStarted() || !waitForPort(ourPort)) {
-        std::printf("our server did not start\n");
+    if (!startOurs(ours, self, root, ourPort)) {
+        std::printf("our server did not start: %s\n", ours.readAllStandardError().constData());
         return 1;
     }
+    std::printf("torvex: the frame's \"Http server\" window, first-run settings, \"Kašnjenje ms\" set to 0 "
+                "in its spin box (the first-run 60 ms would pace every answer)\n");
     const quint16 peerPort = freePort();
     QProcess lighttpd;
     if (!startLighttpd(lighttpd, work, root, peerPort)) {
@@ -159,24 +243,29 @@ int runBenchmark(const QString &self)
     constexpr int Seconds = 5;
     constexpr int Connections = 50;
     double ratio = 1e9;
-    for (const QString &name : { QStringLiteral("file4k.bin"), QStringLiteral("file1m.bin") }) {
-        const Figures our
-            = runWrk(QStringLiteral("http://127.0.0.1:%1/%2").arg(ourPort).arg(name), Connections, Seconds);
-        const Figures peer
-            = runWrk(QStringLiteral("http://127.0.0.1:%1/%2").arg(peerPort).arg(name), Connections, Seconds);
-        const double requestRatio = peer.requests > 0 ? our.requests / peer.requests : 0;
-        std::printf("%s: torvex %.0f req/s %.1f MB/s, lighttpd %.0f req/s %.1f MB/s, ratio %.2f\n", qPrintable(name),
-            our.requests, our.megabytes, peer.requests, peer.megabytes, requestRatio);
-        ratio = qMin(ratio, requestRatio);
+    for (const bool keepAlive : { false, true }) {
+        for (const QString &name : { QStringLiteral("file4k.bin"), QStringLiteral("file1m.bin") }) {
+            const Figures our = runWrk(
+                QStringLiteral("http://127.0.0.1:%1/%2").arg(ourPort).arg(name), Connections, Seconds, keepAlive);
+            const Figures peer = runWrk(
+                QStringLiteral("http://127.0.0.1:%1/%2").arg(peerPort).arg(name), Connections, Seconds, keepAlive);
+            const double requestRatio = peer.requests > 0 ? our.requests / peer.requests : 0;
+            std::printf("%s, %s: torvex %.0f req/s %.1f MB/s, lighttpd %.0f req/s %.1f MB/s, ratio %.2f\n",
+                qPrintable(name), keepAlive ? "keep-alive" : "Connection: close", our.requests, our.megabytes,
+                peer.requests, peer.megabytes, requestRatio);
+            std::fflush(stdout);
+            ratio = qMin(ratio, requestRatio);
+        }
     }
-    const Figures crowd = runWrk(QStringLiteral("http://127.0.0.1:%1/file1m.bin").arg(ourPort), 200, 3);
+    resetPeak(ours.processId());
+    const Figures crowd = runWrk(QStringLiteral("http://127.0.0.1:%1/file1m.bin").arg(ourPort), 200, 3, true);
     if (ours.state() != QProcess::Running) {
         std::printf("our server ended during the run (exit %d): %s\n", ours.exitCode(),
             ours.readAllStandardError().constData());
         return 1;
     }
-    std::printf("200 concurrent connections, 1 MB file: torvex %.0f req/s, peak RSS %lld kB\n", crowd.requests,
-        peakKilobytes(ours.processId()));
+    std::printf("200 concurrent keep-alive connections, 1 MB file: torvex %.0f req/s, peak RSS %lld kB\n",
+        crowd.requests, peakKilobytes(ours.processId()));
     ours.kill();
     lighttpd.kill();
     ours.waitForFinished();
@@ -189,9 +278,8 @@ int runBenchmark(const QString &self)
 
 int main(int argc, char **argv)
 {
+    if (argc == 4 && QByteArray(argv[1]) == "--serve")
+        return serveFromWindow(argc, argv);
     QCoreApplication app(argc, argv);
-    const QStringList arguments = app.arguments();
-    if (arguments.size() == 4 && arguments[1] == u"--serve")
-        return runEngine(arguments[2], arguments[3].toInt());
-    return runBenchmark(app.applicationFilePath());
+    return runBenchmark(QCoreApplication::applicationFilePath());
 }

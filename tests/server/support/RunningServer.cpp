@@ -22,8 +22,10 @@ RunningServer::RunningServer(const Options &options)
             { QStringLiteral("WShttpDir"), options.listingAllowed ? QStringLiteral("1") : QStringLiteral("0") },
             { QStringLiteral("WShttpPort"), QString::number(m_port) } });
     auto engine = std::make_unique<ServerEngine>(settings);
-    engine->setBindAddress(QStringLiteral("127.0.0.1"));
+    engine->setBindAddresses(options.bindAddresses);
     engine->setIdleTimeout(options.idleTimeout);
+    engine->setRequestTimeout(options.requestTimeout);
+    engine->setKeepAliveTimeout(options.keepAliveTimeout);
     engine->setRefreshInterval(std::chrono::milliseconds(10));
     m_engine = engine.get();
     connect(m_engine, &ServerEngine::logUpdated, this, &RunningServer::onUpdate, Qt::QueuedConnection);
@@ -122,15 +124,7 @@ QByteArray exchange(int port, const QByteArray &request, int limitMs)
     QElapsedTimer clock;
     clock.start();
     // Like a browser, stop once the announced length has arrived.
-    const auto complete = [&answer] {
-        const qsizetype end = answer.indexOf("\r\n\r\n");
-        const qsizetype at = answer.indexOf("Content-Length: ");
-        if (end < 0 || at < 0 || at > end)
-            return false;
-        const qint64 length = answer.mid(at + 16, answer.indexOf('\r', at) - at - 16).toLongLong();
-        return answer.size() - end - 4 >= length;
-    };
-    while (socket.state() == QAbstractSocket::ConnectedState && clock.elapsed() < limitMs && !complete()) {
+    while (socket.state() == QAbstractSocket::ConnectedState && clock.elapsed() < limitMs && !answerComplete(answer)) {
         socket.waitForReadyRead(100);
         answer += socket.readAll();
     }
@@ -138,9 +132,19 @@ QByteArray exchange(int port, const QByteArray &request, int limitMs)
     return answer;
 }
 
+bool answerComplete(const QByteArray &answer)
+{
+    const qsizetype end = answer.indexOf("\r\n\r\n");
+    const qsizetype at = answer.indexOf("Content-Length: ");
+    if (end < 0 || at < 0 || at > end)
+        return false;
+    const qint64 length = answer.mid(at + 16, answer.indexOf('\r', at) - at - 16).toLongLong();
+    return answer.size() - end - 4 >= length;
+}
+
 int statusOf(const QByteArray &answer)
 {
-    if (!answer.startsWith("HTTP/1.0 "))
+    if (!answer.startsWith("HTTP/1.0 ") && !answer.startsWith("HTTP/1.1 "))
         return 0;
     return answer.mid(9, 3).toInt();
 }

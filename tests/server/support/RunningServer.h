@@ -28,7 +28,10 @@ public:
         bool listingAllowed = true;
         QString defaultPage = QStringLiteral("default.htm");
         std::chrono::milliseconds idleTimeout = std::chrono::seconds(20);
+        std::chrono::milliseconds requestTimeout = std::chrono::seconds(10);
+        std::chrono::milliseconds keepAliveTimeout = std::chrono::seconds(5);
         int port = 0; // 0: a free one
+        QStringList bindAddresses { QStringLiteral("127.0.0.1") }; // empty: every interface
     };
 
     explicit RunningServer(const Options &options);
@@ -88,8 +91,11 @@ struct ClientRun
 ClientRun runClient(const QString &program, const QStringList &arguments, int limitMs = 30000);
 // curl -s -i URL (raw: the path is sent as it stands).
 ClientRun curl(const QString &url, const QStringList &more = {});
-// Sends bytes on a fresh connection and returns all the server sent back before closing.
+// Sends bytes on a fresh connection and returns all the server sent back
+// before closing, or before the length its answer announced was complete.
 QByteArray exchange(int port, const QByteArray &request, int limitMs = 5000);
+// Whether answer holds a whole answer after its head, by its Content-Length.
+bool answerComplete(const QByteArray &answer);
 // The status code of a raw answer, 0 when there is none.
 int statusOf(const QByteArray &answer);
 QByteArray bodyOf(const QByteArray &answer);
