@@ -27,10 +27,12 @@ std::span<const SettingKey> all();
 
 // One tool's keys; the first is the key whose presence decides whether the
 // others are read.
-std::span<const SettingKey> crawler();  // HTTPurl ... IEgazi
-std::span<const SettingKey> getter();   // SHTTPurl ... SHTTPlf
-std::span<const SettingKey> server();   // WShttpPath ... WShttpDir, WShttpPort
-std::span<const SettingKey> ftp();      // FTPServer ... FTPSound
+std::span<const SettingKey> crawler(); // HTTPurl ... IEgazi
+std::span<const SettingKey> getter(); // SHTTPurl ... SHTTPlf
+std::span<const SettingKey> server(); // WShttpPath ... WShttpDir, WShttpPort
+std::span<const SettingKey> ftp(); // FTPServer ... FTPSound
+// FTPCert: the FTP client's trusted certificates, read and written on their own.
+const SettingKey &ftpCertificates();
 
 const SettingKey *find(const QString &name);
 

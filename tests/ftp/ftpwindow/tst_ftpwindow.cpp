@@ -76,8 +76,8 @@ private slots:
     {
         QVERIFY(m_root.isValid() && m_work.isValid());
         QVERIFY(FtpTestTree::makeMain(m_root.path(), true));
-        QVERIFY2(m_server.start(m_root.path(), { User, Password, true, QStringLiteral("127.0.0.1") }),
-            qPrintable(m_server.errorText()));
+        QVERIFY2(
+            m_server.start(m_root.path(), { .user = User, .password = Password }), qPrintable(m_server.errorText()));
         // The tool keeps TORVEX.INI and its downloads in the working directory.
         QVERIFY(QDir::setCurrent(m_work.path()));
     }
