@@ -1,14 +1,10 @@
-#!/ usr / bin / python3
-""
-    "A pyftpdlib FTP server on a loopback port for the tests and benchmarks.
+#!/usr/bin/python3
+"""A pyftpdlib FTP server on a loopback port for the tests and benchmarks.
 
-    Serves one directory to an anonymous user and,
-    when given,
-    to a user with a password.--no
-        - mlsd leaves MLST
-            / MLSD out of the server's commands and features, so clients have to fall back on LIST.--certificate
-    and --key offer explicit TLS(AUTH TLS, PROT P);
---throttle sends files at most that many bytes a second;
+Serves one directory to an anonymous user and, when given, to a user with a
+password. --no-mlsd leaves MLST/MLSD out of the server's commands and features,
+so clients have to fall back on LIST. --certificate and --key offer explicit TLS
+(AUTH TLS, PROT P); --throttle sends files at most that many bytes a second;
 --log writes every command and answer to a file.
 """
 import argparse
@@ -22,8 +18,19 @@ from pyftpdlib.servers import FTPServer
 def handler_class(tls):
     if not tls:
         return FTPHandler
-    from pyftpdlib.handlers import TLS_FTPHandler
-    return TLS_FTPHandler
+    from pyftpdlib.handlers import TLS_DTPHandler, TLS_FTPHandler
+
+    class DataHandler(TLS_DTPHandler):
+        # pyftpdlib 1.5.7 closes a download's data connection while its TLS
+        # handshake still waits for the client (its issue 604, mended upstream
+        # by making the connection readable while it accepts).
+        def readable(self):
+            return self._ssl_accepting or TLS_DTPHandler.readable(self)
+
+    class Handler(TLS_FTPHandler):
+        dtp_handler = DataHandler
+
+    return Handler
 
 
 def main():
@@ -53,11 +60,11 @@ def main():
     base = handler_class(bool(args.certificate))
 
     class Handler(base):
-#A rejected login is answered at once rather than after the default pause.
+        # A rejected login is answered at once rather than after the default pause.
         auth_failed_timeout = 0.05
 
         def ftp_USER(self, line):
-#Like most servers, any spelling of "anonymous" is the anonymous user.
+            # Like most servers, any spelling of "anonymous" is the anonymous user.
             if line.lower() == "anonymous":
                 line = "anonymous"
             return base.ftp_USER(self, line)
