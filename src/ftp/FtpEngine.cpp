@@ -27,6 +27,7 @@ const QString ClearTextText = QStringLiteral("veza nije šifrirana: server ne nu
 const QString QuestionText = QStringLiteral("nepoznat certifikat servera: čekam odgovor ...");
 const QString NotTrustedText = QStringLiteral("certifikat nije prihvaćen: veza prekinuta");
 const QString ChangedText = QStringLiteral("certifikat servera promijenjen: veza odbijena");
+const QString UnsavedTrustText = QStringLiteral("ERROR: certifikat nije spremljen u TORVEX.INI");
 
 constexpr std::chrono::milliseconds ProgressInterval { 500 };
 
@@ -189,6 +190,7 @@ void FtpEngine::connectToServer()
     m_session = std::make_unique<inet::FtpSession>(*m_driver, login);
     m_session->setTimeout(timeout());
     m_session->setListing(m_listing);
+    m_session->setCaFile(m_caFile);
     connect(m_session.get(), &inet::FtpSession::status, this, &FtpEngine::onSessionStatus);
     connect(m_session.get(), &inet::FtpSession::opened, this, &FtpEngine::onOpened);
     connect(m_session.get(), &inet::FtpSession::listed, this, &FtpEngine::onListed);
@@ -273,7 +275,11 @@ void FtpEngine::answerCertificate(bool trusted)
         setStatus(NotTrustedText);
         return;
     }
-    TrustedCertificates(m_file).trust(question.server, question.digest);
+    // Unkept, the trust would be asked for again at once: the user hears why.
+    if (!TrustedCertificates(m_file).trust(question.server, question.digest)) {
+        setStatus(UnsavedTrustText);
+        return;
+    }
     connectToServer();
 }
 

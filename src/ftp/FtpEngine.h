@@ -34,6 +34,9 @@ public:
     // How directories are listed; tests use it to make a server that offers MLSD
     // answer through LIST. The product leaves it automatic.
     void setListing(inet::FtpSession::Listing listing) { m_listing = listing; }
+    // The authorities TLS servers' certificates must chain to (a PEM file);
+    // tests name their loopback authority. The product leaves the system's store.
+    void setCaFile(const QString &file) { m_caFile = file; }
 
     QString agentName() const { return m_agent; }
     QString status() const { return m_status; }
@@ -110,6 +113,7 @@ private:
     SettingsFile m_file;
     ToolSettings m_settings;
     inet::FtpSession::Listing m_listing = inet::FtpSession::Listing::Automatic;
+    QString m_caFile;
     std::unique_ptr<inet::CurlDriver> m_driver;
     std::unique_ptr<inet::FtpSession> m_session;
     bool m_loggedIn = false;

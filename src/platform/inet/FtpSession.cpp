@@ -6,6 +6,7 @@
 #include "platform/inet/InetStatus.h"
 #include "platform/inet/PartialFile.h"
 
+#include <QFile>
 #include <QTimeZone>
 #include <QUrl>
 
@@ -204,6 +205,8 @@ FtpSession::Request *FtpSession::makeRequest(Kind kind, quintptr context, const 
     curl_easy_setopt(easy, CURLOPT_USE_SSL, long(CURLUSESSL_TRY));
     curl_easy_setopt(easy, CURLOPT_FTPSSLAUTH, long(CURLFTPAUTH_TLS));
     m_check.applyTo(easy);
+    if (!m_caFile.isEmpty())
+        curl_easy_setopt(easy, CURLOPT_CAINFO, QFile::encodeName(m_caFile).constData());
     if (m_timeout.count() > 0) {
         curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, long(m_timeout.count()));
         curl_easy_setopt(easy, CURLOPT_SERVER_RESPONSE_TIMEOUT, seconds(m_timeout));

@@ -60,6 +60,9 @@ public:
     // Automatic: MLSD when the login found it among the server's features, else LIST.
     void setListing(Listing listing) { m_listing = listing; }
     bool listsWithMlsd() const;
+    // The authorities a TLS server's certificate must chain to, as a PEM file;
+    // empty: the system's trust store. Tests name their loopback authority.
+    void setCaFile(const QString &file) { m_caFile = file; }
     // After the login: whether the commands and the data travel encrypted.
     bool encrypted() const { return m_controlEncrypted && m_dataEncrypted; }
     // The SHA-256 of the certificate the server presented last; empty without TLS.
@@ -116,6 +119,7 @@ private:
     CertificateCheck m_check;
     std::chrono::milliseconds m_timeout { 0 };
     Listing m_listing = Listing::Automatic;
+    QString m_caFile;
     bool m_serverOffersMlsd = false;
     bool m_controlEncrypted = false;
     bool m_dataEncrypted = false;

@@ -565,6 +565,40 @@ private slots:
         QVERIFY(!impostor.logged().contains("<- USER"));
     }
 
+    // A certificate a known authority vouches for, naming the server, needs no
+    // question; one naming another server is asked about like a self-signed one.
+    void tlsWithAnAuthority_data()
+    {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<bool>("asked");
+        QTest::newRow("names the server") << QStringLiteral("127.0.0.1") << false;
+        QTest::newRow("names another server") << QStringLiteral("127.0.0.2") << true;
+    }
+    void tlsWithAnAuthority()
+    {
+        QFETCH(QString, host);
+        QFETCH(bool, asked);
+        const QString tls = qEnvironmentVariable("TORVEX_SOURCE_DIR") + QStringLiteral("/tests/common/tls/");
+        const QString certificate = tls + QStringLiteral("loopback.pem");
+        PyftpdlibPeer server;
+        QVERIFY2(
+            server.start(m_root.path(),
+                { .user = User, .password = Password, .host = host, .certificate = certificate, .key = certificate }),
+            qPrintable(server.errorText()));
+        Tool tool;
+        tool.engine->setCaFile(tls + QStringLiteral("loopback-ca.pem"));
+        tool.connectTo(server);
+        if (asked) {
+            QTRY_COMPARE_WITH_TIMEOUT(tool.questions.size(), 1, 10000);
+            QVERIFY(tool.engine->rows().isEmpty());
+            return;
+        }
+        QVERIFY(tool.listed());
+        QVERIFY(tool.questions.isEmpty());
+        QVERIFY(!tool.statuses.contains(QStringLiteral("veza nije šifrirana: server ne nudi TLS")));
+        QVERIFY(tool.settings().read(SettingsFile::toolSection(), QStringLiteral("FTPCert")).isEmpty());
+    }
+
     // A 50 MB download broken at about 10 MB by a server that dies keeps what
     // arrived beside the target, which stays as it was. The next download goes
     // on from there with REST when the remote file is unchanged, and starts over
