@@ -4,7 +4,8 @@
 Serves one directory to an anonymous user and, when given, to a user with a
 password. --no-mlsd leaves MLST/MLSD out of the server's commands and features,
 so clients have to fall back on LIST. --certificate and --key offer explicit TLS
-(AUTH TLS, PROT P); --throttle sends files at most that many bytes a second;
+(AUTH TLS, PROT P); --throttle sends files at most that many bytes a second
+(clear-text servers only);
 --log writes every command and answer to a file.
 """
 import argparse
@@ -75,6 +76,9 @@ def main():
     if args.certificate:
         Handler.certfile = args.certificate
         Handler.keyfile = args.key
+    if args.throttle and args.certificate:
+        # pyftpdlib's throttled data connection sends past its TLS layer.
+        parser.error("--throttle works on clear-text servers only")
     if args.throttle:
         class Throttled(ThrottledDTPHandler):
             write_limit = args.throttle

@@ -91,6 +91,10 @@ void FtpSession::open(quintptr context)
     if (!request)
         return;
     curl_easy_setopt(request->easy, CURLOPT_NOBODY, 1L);
+    // Each login is a new one: on a kept connection (which may be dead by now,
+    // its failure hidden by the "*" below) the encryption and the features
+    // would go unlearnt.
+    curl_easy_setopt(request->easy, CURLOPT_FRESH_CONNECT, 1L);
     // "*": a server without FEAT is still a server one can log in to.
     request->commands = curl_slist_append(nullptr, "*FEAT");
     curl_easy_setopt(request->easy, CURLOPT_QUOTE, request->commands);

@@ -580,10 +580,16 @@ private slots:
         QFETCH(bool, asked);
         const QString tls = qEnvironmentVariable("TORVEX_SOURCE_DIR") + QStringLiteral("/tests/common/tls/");
         const QString certificate = tls + QStringLiteral("loopback.pem");
+        QTemporaryDir logs;
+        const QString log = logs.filePath(QStringLiteral("ftp.log"));
         PyftpdlibPeer server;
-        QVERIFY2(
-            server.start(m_root.path(),
-                { .user = User, .password = Password, .host = host, .certificate = certificate, .key = certificate }),
+        QVERIFY2(server.start(m_root.path(),
+                     { .user = User,
+                         .password = Password,
+                         .host = host,
+                         .certificate = certificate,
+                         .key = certificate,
+                         .log = log }),
             qPrintable(server.errorText()));
         Tool tool;
         tool.engine->setCaFile(tls + QStringLiteral("loopback-ca.pem"));
@@ -593,6 +599,10 @@ private slots:
             QVERIFY(tool.engine->rows().isEmpty());
             return;
         }
+        QVERIFY(tool.listed());
+        // "Spoji se" again is a new login, encrypted again, never a kept connection.
+        tool.engine->connectToServer();
+        QVERIFY(QTest::qWaitFor([&] { return FtpTestTree::readAll(log).count("<- AUTH TLS") == 2; }, 10000));
         QVERIFY(tool.listed());
         QVERIFY(tool.questions.isEmpty());
         QVERIFY(!tool.statuses.contains(QStringLiteral("veza nije šifrirana: server ne nudi TLS")));
