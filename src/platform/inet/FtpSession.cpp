@@ -6,7 +6,6 @@
 #include "platform/inet/InetStatus.h"
 #include "platform/inet/PartialFile.h"
 
-#include <QFile>
 #include <QTimeZone>
 #include <QUrl>
 
@@ -69,7 +68,7 @@ FtpSession::FtpSession(CurlDriver &driver, const FtpLogin &login, QObject *paren
     : QObject(parent)
     , m_driver(driver)
     , m_login(login)
-    , m_check(login.trustedCertificate)
+    , m_check(std::make_unique<CertificateCheck>(login.trustedCertificate))
 {
     qRegisterMetaType<inet::FtpEntries>();
 }
@@ -208,9 +207,7 @@ FtpSession::Request *FtpSession::makeRequest(Kind kind, quintptr context, const 
     // Encrypted whenever the server can: AUTH TLS before the login, PROT P for data.
     curl_easy_setopt(easy, CURLOPT_USE_SSL, long(CURLUSESSL_TRY));
     curl_easy_setopt(easy, CURLOPT_FTPSSLAUTH, long(CURLFTPAUTH_TLS));
-    m_check.applyTo(easy);
-    if (!m_caFile.isEmpty())
-        curl_easy_setopt(easy, CURLOPT_CAINFO, QFile::encodeName(m_caFile).constData());
+    m_check->applyTo(easy);
     if (m_timeout.count() > 0) {
         curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, long(m_timeout.count()));
         curl_easy_setopt(easy, CURLOPT_SERVER_RESPONSE_TIMEOUT, seconds(m_timeout));
@@ -260,7 +257,7 @@ int FtpSession::completionError(Request *request, CURLcode result)
     curl_easy_getinfo(request->easy, CURLINFO_OS_ERRNO, &osErrno);
     int error = internetError(result, osErrno);
     // However libcurl words a handshake that the check ended, it is the certificate.
-    if ((result == CURLE_SSL_CONNECT_ERROR || result == CURLE_PEER_FAILED_VERIFICATION) && m_check.refused())
+    if ((result == CURLE_SSL_CONNECT_ERROR || result == CURLE_PEER_FAILED_VERIFICATION) && m_check->refused())
         error = ErrorSslCertificate;
     if (error)
         return error;

@@ -61,12 +61,16 @@ public:
     void setListing(Listing listing) { m_listing = listing; }
     bool listsWithMlsd() const;
     // The authorities a TLS server's certificate must chain to, as a PEM file;
-    // empty: the system's trust store. Tests name their loopback authority.
-    void setCaFile(const QString &file) { m_caFile = file; }
+    // empty: the system's trust store. Tests name their loopback authority;
+    // set before the first request.
+    void setCaFile(const QString &file)
+    {
+        m_check = std::make_unique<CertificateCheck>(m_login.trustedCertificate, file);
+    }
     // After the login: whether the commands and the data travel encrypted.
     bool encrypted() const { return m_controlEncrypted && m_dataEncrypted; }
     // The SHA-256 of the certificate the server presented last; empty without TLS.
-    QByteArray presentedCertificate() const { return m_check.presented(); }
+    QByteArray presentedCertificate() const { return m_check->presented(); }
 
     // Connects, logs in and reads the server's features: completes with opened().
     // A certificate that fails the check fails it with ErrorSslCertificate.
@@ -116,10 +120,9 @@ private:
 
     CurlDriver &m_driver;
     FtpLogin m_login;
-    CertificateCheck m_check;
+    std::unique_ptr<CertificateCheck> m_check;
     std::chrono::milliseconds m_timeout { 0 };
     Listing m_listing = Listing::Automatic;
-    QString m_caFile;
     bool m_serverOffersMlsd = false;
     bool m_controlEncrypted = false;
     bool m_dataEncrypted = false;
