@@ -5,8 +5,8 @@ set -e
 if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
 PACKAGES="build-essential cmake ninja-build git pkg-config \
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 libgl-dev \
-  libcurl4-openssl-dev ca-certificates \
-  lighttpd tinyproxy python3 python3-pyftpdlib curl wget httrack wrk ffmpeg \
+  libcurl4-openssl-dev libssl-dev ca-certificates \
+  lighttpd tinyproxy python3 python3-pyftpdlib python3-openssl openssl curl wget httrack wrk ffmpeg \
   chromium xvfb xauth fonts-dejavu-core \
   clang libclang-rt-14-dev \
   dpkg-dev file desktop-file-utils appstream lintian"

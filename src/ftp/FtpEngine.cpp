@@ -1,7 +1,11 @@
 #include "ftp/FtpEngine.h"
 
+#include "ftp/ServerAddress.h"
+#include "ftp/TrustedCertificates.h"
 #include "platform/SettingKeys.h"
 #include "platform/inet/CurlDriver.h"
+#include "platform/inet/FtpListingParser.h"
+#include "platform/inet/InetError.h"
 
 #include <QDir>
 #include <QRandomGenerator>
@@ -17,7 +21,15 @@ const QString ErrorPrefix = QStringLiteral("ERROR");
 const QString ListingSuffix = QStringLiteral(" .../");
 const QString TransferredSuffix = QStringLiteral("  PREBAČEN");
 const QString TransferFailedSuffix = QStringLiteral("  ERROR!");
+const QString StoppedSuffix = QStringLiteral("  PREKINUT");
 const QString ParentName = QStringLiteral("..");
+const QString ClearTextText = QStringLiteral("veza nije šifrirana: server ne nudi TLS");
+const QString QuestionText = QStringLiteral("nepoznat certifikat servera: čekam odgovor ...");
+const QString NotTrustedText = QStringLiteral("certifikat nije prihvaćen: veza prekinuta");
+const QString ChangedText = QStringLiteral("certifikat servera promijenjen: veza odbijena");
+const QString UnsavedTrustText = QStringLiteral("ERROR: certifikat nije spremljen u TORVEX.INI");
+
+constexpr std::chrono::milliseconds ProgressInterval { 500 };
 
 // The texts the status line shows for the Internet client's notifications.
 QString statusText(int code)
@@ -70,20 +82,9 @@ QString withoutTrailingBlanks(QString text)
     return text;
 }
 
-// "host" or "host:port".
-inet::FtpLogin loginFor(const QString &server, const QString &user, const QString &password)
+QByteArray joined(const QList<QByteArray> &segments)
 {
-    inet::FtpLogin login { server, 21, user, password };
-    const qsizetype colon = server.lastIndexOf(u':');
-    if (colon > 0 && server.indexOf(u':') == colon) {
-        bool ok = false;
-        const uint port = server.mid(colon + 1).toUInt(&ok);
-        if (ok && port > 0 && port <= 65535) {
-            login.host = server.left(colon);
-            login.port = quint16(port);
-        }
-    }
-    return login;
+    return segments.isEmpty() ? QByteArray() : segments.join('/');
 }
 
 } // namespace
@@ -93,13 +94,24 @@ FtpEngine::FtpEngine(const SettingsFile &settings, const QString &workingDirecto
     , m_settings(SettingKeys::ftp(),
           { { QStringLiteral("FTPPut"),
               withSlash(workingDirectory.isEmpty() ? QDir::currentPath() : workingDirectory) } })
+    , m_progressTimer(this)
 {
     qRegisterMetaType<FtpRows>();
+    m_progressTimer.setInterval(ProgressInterval);
+    connect(&m_progressTimer, &QTimer::timeout, this, &FtpEngine::showProgress);
 }
 
 FtpEngine::~FtpEngine()
 {
     dropSession();
+}
+
+QString FtpEngine::remotePath() const
+{
+    QStringList shown;
+    for (const QByteArray &segment : m_segments)
+        shown.append(inet::FtpListingParser::displayName(segment));
+    return u'/' + shown.join(u'/');
 }
 
 std::chrono::milliseconds FtpEngine::timeout() const
@@ -132,6 +144,7 @@ void FtpEngine::onStart()
 
 void FtpEngine::onStop()
 {
+    m_progressTimer.stop();
     dropSession();
     m_driver.reset();
     m_settings.save(m_file);
@@ -163,19 +176,25 @@ void FtpEngine::connectToServer()
     }
     if (server != m_previousServer) {
         m_previousServer = server;
-        m_path.clear();
+        m_segments.clear();
     }
     m_server = server;
+    m_question.reset();
     setStatus(server);
     dropSession();
 
-    m_session = std::make_unique<inet::FtpSession>(
-        *m_driver, loginFor(server, m_settings.text("FTPUser"), m_settings.text("FTPPassword")));
+    const ServerAddress address = ServerAddress::parse(server);
+    m_serverKey = address.key();
+    inet::FtpLogin login { address.host, address.port, m_settings.text("FTPUser"), m_settings.text("FTPPassword"),
+        TrustedCertificates(m_file).find(m_serverKey) };
+    m_session = std::make_unique<inet::FtpSession>(*m_driver, login);
     m_session->setTimeout(timeout());
     m_session->setListing(m_listing);
+    m_session->setCaFile(m_caFile);
     connect(m_session.get(), &inet::FtpSession::status, this, &FtpEngine::onSessionStatus);
     connect(m_session.get(), &inet::FtpSession::opened, this, &FtpEngine::onOpened);
     connect(m_session.get(), &inet::FtpSession::listed, this, &FtpEngine::onListed);
+    connect(m_session.get(), &inet::FtpSession::progress, this, &FtpEngine::onProgress);
     connect(m_session.get(), &inet::FtpSession::downloaded, this, &FtpEngine::onDownloaded);
     m_session->open(m_nextContext++);
 }
@@ -189,26 +208,39 @@ void FtpEngine::openRow(int index, const QString &name)
 {
     if (!isRow(index, name))
         return;
-    const FtpRow &row = m_rows.at(index);
-    if (row.kind == FtpRow::Directory) {
-        m_path = withSlash(m_path) + row.name;
-    } else if (row.kind == FtpRow::Parent) {
-        m_path.truncate(qMax(0, m_path.lastIndexOf(u'/')));
-        if (m_path.isEmpty())
-            m_path = QStringLiteral("/");
-    } else {
-        return;
+    const FtpRow row = m_rows.at(index);
+    switch (row.kind) {
+    case FtpRow::Directory:
+        m_segments.append(row.rawName);
+        readListing();
+        break;
+    case FtpRow::Parent:
+        if (!m_segments.isEmpty())
+            m_segments.removeLast();
+        readListing();
+        break;
+    case FtpRow::Link:
+        // The rows stay until the server says whether the link leads to a directory.
+        requestListing(m_segments + QList<QByteArray> { row.rawName });
+        m_triedLink = row;
+        break;
+    case FtpRow::File:
+        break;
     }
-    readListing();
 }
 
 void FtpEngine::downloadRow(int index, const QString &name)
 {
-    if (!isRow(index, name) || m_rows.at(index).kind != FtpRow::File || m_transfer != 0)
+    if (isRow(index, name) && m_rows.at(index).isDownloadable())
+        startDownload(m_rows.at(index));
+}
+
+void FtpEngine::startDownload(const FtpRow &row)
+{
+    if (m_transfer != 0 || !m_session)
         return;
-    const FtpRow &row = m_rows.at(index);
-    // Relative to the login directory: the path without its leading "/".
-    const QString remote = QString(withSlash(m_path) + row.name).mid(1);
+    // Relative to the login directory: the path's segments and the row's own bytes.
+    const QByteArray remote = joined(m_segments + QList<QByteArray> { row.rawName });
     QString directory = withoutTrailingBlanks(m_settings.text("FTPPut"));
     // An empty directory field means the working directory, never the root.
     if (directory.isEmpty())
@@ -217,8 +249,38 @@ void FtpEngine::downloadRow(int index, const QString &name)
     // The messages name the file as the list shows it.
     m_transferName = row.shownName();
     m_transfer = 1;
+    m_stopping = false;
+    m_progress.start(m_transferName, row.bytes);
+    m_progressTimer.start();
     emit transferringChanged(true);
-    m_session->download(remote, local, m_nextContext++);
+    m_downloadContext = m_nextContext++;
+    m_session->download(remote, local, m_downloadContext);
+}
+
+void FtpEngine::stopDownload()
+{
+    if (m_transfer == 0 || !m_session)
+        return;
+    m_stopping = true;
+    m_session->cancel(m_downloadContext);
+}
+
+void FtpEngine::answerCertificate(bool trusted)
+{
+    if (!m_question)
+        return;
+    const Question question = *m_question;
+    m_question.reset();
+    if (!trusted) {
+        setStatus(NotTrustedText);
+        return;
+    }
+    // Unkept, the trust would be asked for again at once: the user hears why.
+    if (!TrustedCertificates(m_file).trust(question.server, question.digest)) {
+        setStatus(UnsavedTrustText);
+        return;
+    }
+    connectToServer();
 }
 
 void FtpEngine::setStatus(const QString &text)
@@ -235,6 +297,7 @@ void FtpEngine::showError(int error)
 void FtpEngine::dropSession()
 {
     m_loggedIn = false;
+    m_triedLink.reset();
     if (!m_session)
         return;
     m_session->close();
@@ -245,12 +308,18 @@ void FtpEngine::dropSession()
 
 void FtpEngine::readListing()
 {
+    setRows({});
+    requestListing(m_segments);
+}
+
+void FtpEngine::requestListing(const QList<QByteArray> &segments)
+{
+    m_triedLink.reset();
     if (!m_session)
         return;
     setStatus(m_server + ListingSuffix);
-    setRows({});
     m_listingContext = m_nextContext++;
-    m_session->list(atTopLevel() ? QString() : m_path, m_listingContext);
+    m_session->list(joined(segments), m_listingContext);
 }
 
 void FtpEngine::setRows(const FtpRows &rows)
@@ -259,8 +328,11 @@ void FtpEngine::setRows(const FtpRows &rows)
     emit rowsChanged(m_rows);
 }
 
-void FtpEngine::onSessionStatus(quintptr, int code)
+void FtpEngine::onSessionStatus(quintptr context, int code)
 {
+    // Once a file arrives, the status line shows its figures instead.
+    if (context == m_downloadContext && m_progress.hasFigures())
+        return;
     const QString text = statusText(code);
     if (!text.isEmpty())
         setStatus(text);
@@ -269,15 +341,30 @@ void FtpEngine::onSessionStatus(quintptr, int code)
 void FtpEngine::onOpened(quintptr, int error)
 {
     if (error) {
+        const QByteArray presented = m_session->presentedCertificate();
+        const QByteArray trusted = m_session->login().trustedCertificate;
         dropSession();
         // The rows of an earlier login belong to a closed session: none of them
         // could be opened or downloaded any more.
         setRows({});
+        if (error == inet::ErrorSslCertificate && !presented.isEmpty()) {
+            const QString fingerprint = QString::fromLatin1(inet::fingerprintText(presented));
+            if (!trusted.isEmpty()) {
+                setStatus(ChangedText);
+                emit certificateChanged(m_serverKey, fingerprint);
+            } else {
+                m_question = Question { m_serverKey, presented };
+                setStatus(QuestionText);
+                emit certificateQuestion(m_serverKey, fingerprint);
+            }
+            return;
+        }
         showError(error);
         return;
     }
     m_loggedIn = true;
-    m_path = QStringLiteral("/");
+    m_tellClearText = !m_session->encrypted();
+    m_segments.clear();
     emit captionChanged(m_server);
     setStatus(m_server);
     readListing();
@@ -287,28 +374,70 @@ void FtpEngine::onListed(quintptr context, const inet::FtpEntries &entries, int 
 {
     if (context != m_listingContext)
         return;
+    if (m_triedLink) {
+        const FtpRow link = *m_triedLink;
+        m_triedLink.reset();
+        // The server would not change into it: a link to a file.
+        if (error == inet::ErrorExtended) {
+            startDownload(link);
+            return;
+        }
+        // Any other failure leaves the directory's rows as they were.
+        if (error) {
+            showError(error);
+            return;
+        }
+        m_segments.append(link.rawName);
+    }
     FtpRows rows;
     // The way up stays even when the directory could not be read.
     if (!atTopLevel())
-        rows.append(FtpRow { FtpRow::Parent, ParentName, QString(), QString() });
+        rows.append(FtpRow { FtpRow::Parent, ParentName, QString(), QString(), ParentName.toLatin1(), -1 });
     for (const inet::FtpEntry &entry : entries)
         rows.append(FtpRow::fromEntry(entry));
     setRows(rows);
-    if (error)
+    if (error) {
         showError(error);
+    } else if (m_tellClearText) {
+        m_tellClearText = false;
+        setStatus(ClearTextText);
+    }
+}
+
+void FtpEngine::onProgress(quintptr context, qint64 bytes, qint64 size, qint64 startedAt)
+{
+    if (context != m_downloadContext)
+        return;
+    const bool first = !m_progress.hasFigures();
+    m_progress.update(bytes, size, startedAt);
+    if (first)
+        showProgress();
+}
+
+void FtpEngine::showProgress()
+{
+    if (m_transfer != 0 && m_progress.hasFigures())
+        setStatus(m_progress.text());
 }
 
 void FtpEngine::onDownloaded(quintptr, int error)
 {
+    m_progressTimer.stop();
+    const bool stopped = m_stopping && error == inet::ErrorOperationCancelled;
     const bool success = error == 0;
-    setStatus(withoutTrailingBlanks(m_transferName) + (success ? TransferredSuffix : TransferFailedSuffix));
-    if (m_settings.flag("FTPSound"))
+    if (stopped)
+        setStatus(withoutTrailingBlanks(m_transferName) + StoppedSuffix);
+    else
+        setStatus(withoutTrailingBlanks(m_transferName) + (success ? TransferredSuffix : TransferFailedSuffix));
+    if (m_settings.flag("FTPSound") && !stopped)
         emit beepRequested(success);
     const int state = m_transfer;
     m_transfer = 0;
+    m_stopping = false;
+    m_downloadContext = 0;
     emit transferringChanged(false);
     // The code of a failed transfer follows its name, as for any failed completion.
-    if (!success)
+    if (!success && !stopped)
         showError(error);
     if (state == 2)
         connectToServer();

@@ -3,17 +3,24 @@
 FtpRow FtpRow::fromEntry(const inet::FtpEntry &entry)
 {
     FtpRow row;
-    row.kind = entry.directory ? Directory : File;
+    row.kind = entry.link ? Link : entry.directory ? Directory : File;
     row.name = entry.name;
+    row.rawName = entry.rawName;
     if (entry.lastWrite.isValid())
         row.date = entry.lastWrite.toLocalTime().toString(QStringLiteral("yyyy.MM.dd HH:mm"));
-    if (!entry.directory && entry.size > 0)
-        row.size = entry.size < 1024 ? QStringLiteral("1") : QString::number(entry.size / 1024);
+    // A link's listed size is that of the name it points to, not of a file.
+    if (row.kind == File) {
+        row.bytes = entry.size;
+        if (entry.size > 0)
+            row.size = entry.size < 1024 ? QStringLiteral("1") : QString::number(entry.size / 1024);
+    }
     return row;
 }
 
 FtpRow::Icon FtpRow::icon() const
 {
+    if (kind == Link)
+        return LinkIcon;
     if (kind != File)
         return Icon(kind);
     static const QStringList archives { QStringLiteral(".zip"), QStringLiteral(".gz"), QStringLiteral(".tgz"),

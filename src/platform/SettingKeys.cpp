@@ -10,7 +10,7 @@ constexpr KeyScope Process = KeyScope::ProcessWide;
 constexpr const char *ProxyDefault = "localhost:8001";
 
 // Tool by tool; each tool's first key decides whether its keys are read.
-constexpr std::array<SettingKey, 22> Table = { {
+constexpr std::array<SettingKey, 23> Table = { {
     { "HTTPurl", KeyKind::Text, 128, Window, "http://127.0.0.1" },
     { "HTTPproxy", KeyKind::Text, 64, Window, ProxyDefault },
     { "HTTPiproxy", KeyKind::Flag, 0, Window, "0" },
@@ -39,13 +39,17 @@ constexpr std::array<SettingKey, 22> Table = { {
     // The working directory when the window opens, passed as an override.
     { "FTPPut", KeyKind::Text, 300, Window, "" },
     { "FTPSound", KeyKind::Flag, 0, Process, "1" },
+    // The certificates the user trusted, "server=SHA-256" items; kept by the FTP
+    // client as it learns them, not with the window's fields.
+    { "FTPCert", KeyKind::Text, 1023, Process, "" },
 } };
 
 constexpr std::size_t CrawlerFirst = 0, CrawlerCount = 7;
 constexpr std::size_t GetterFirst = CrawlerFirst + CrawlerCount, GetterCount = 4;
 constexpr std::size_t ServerFirst = GetterFirst + GetterCount, ServerCount = 5;
 constexpr std::size_t FtpFirst = ServerFirst + ServerCount, FtpCount = 6;
-static_assert(FtpFirst + FtpCount == Table.size());
+constexpr std::size_t FtpCertificates = FtpFirst + FtpCount;
+static_assert(FtpCertificates + 1 == Table.size());
 
 std::span<const SettingKey> slice(std::size_t first, std::size_t count)
 {
@@ -77,6 +81,11 @@ std::span<const SettingKey> SettingKeys::server()
 std::span<const SettingKey> SettingKeys::ftp()
 {
     return slice(FtpFirst, FtpCount);
+}
+
+const SettingKey &SettingKeys::ftpCertificates()
+{
+    return Table[FtpCertificates];
 }
 
 const SettingKey *SettingKeys::find(const QString &name)

@@ -31,6 +31,8 @@ std::span<const SettingKey> crawler(); // HTTPurl ... IEgazi, IElink
 std::span<const SettingKey> getter(); // SHTTPurl ... SHTTPlf
 std::span<const SettingKey> server(); // WShttpPath ... WShttpDir, WShttpPort
 std::span<const SettingKey> ftp(); // FTPServer ... FTPSound
+// FTPCert: the FTP client's trusted certificates, read and written on their own.
+const SettingKey &ftpCertificates();
 
 const SettingKey *find(const QString &name);
 

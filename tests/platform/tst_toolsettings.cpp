@@ -96,6 +96,7 @@ void TestToolSettings::keyTable_data()
     row("FTPTimeOut", integer, 0, process, u"15000"_s);
     row("FTPPut", text, 300, window, QString());
     row("FTPSound", flag, 0, process, u"1"_s);
+    row("FTPCert", text, 1023, process, QString());
 }
 
 void TestToolSettings::keyTable()
@@ -127,7 +128,7 @@ void TestToolSettings::toolSpansInTableOrder()
         (QStringList { u"FTPServer"_s, u"FTPUser"_s, u"FTPPassword"_s, u"FTPTimeOut"_s, u"FTPPut"_s, u"FTPSound"_s }));
     QCOMPARE(namesOf(SettingKeys::all()),
         namesOf(SettingKeys::crawler()) + namesOf(SettingKeys::getter()) + namesOf(SettingKeys::server())
-            + namesOf(SettingKeys::ftp()));
+            + namesOf(SettingKeys::ftp()) + QStringList { QString::fromLatin1(SettingKeys::ftpCertificates().name) });
     QVERIFY(!SettingKeys::find(u"Nothing"_s));
 }
 

@@ -14,10 +14,14 @@ void connectParts(FtpEngine *engine, FtpWindow *window)
     QObject::connect(engine, &FtpEngine::rowsChanged, window, &FtpWindow::showRows, queued);
     QObject::connect(engine, &FtpEngine::transferringChanged, window, &FtpWindow::setTransferring, queued);
     QObject::connect(engine, &FtpEngine::beepRequested, window, &FtpWindow::beep, queued);
+    QObject::connect(engine, &FtpEngine::certificateQuestion, window, &FtpWindow::askAboutCertificate, queued);
+    QObject::connect(engine, &FtpEngine::certificateChanged, window, &FtpWindow::warnOfChangedCertificate, queued);
     QObject::connect(window, &FtpWindow::fieldsEdited, engine, &FtpEngine::setFields, queued);
     QObject::connect(window, &FtpWindow::connectRequested, engine, &FtpEngine::connectToServer, queued);
     QObject::connect(window, &FtpWindow::rowActivated, engine, &FtpEngine::openRow, queued);
     QObject::connect(window, &FtpWindow::downloadRequested, engine, &FtpEngine::downloadRow, queued);
+    QObject::connect(window, &FtpWindow::stopRequested, engine, &FtpEngine::stopDownload, queued);
+    QObject::connect(window, &FtpWindow::certificateAnswered, engine, &FtpEngine::answerCertificate, queued);
 }
 
 ToolDescriptor descriptor()

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QToolButton>
@@ -29,6 +30,18 @@ const QString SizeColumn = QStringLiteral("Kb");
 const QString UseDoubleClick = QStringLiteral("~koristi lijevi dvoklik");
 const QString DownloadTo = QStringLiteral("Prebaci u ");
 const QString StatusName = QStringLiteral("Status");
+const QString StopText = QStringLiteral("Prekid");
+const QString StopTip = QStringLiteral("Prekini download; primljeni dio ostaje za nastavak");
+const QString CertificateTitle = QStringLiteral("Certifikat servera");
+const QString QuestionText
+    = QStringLiteral("Server %1 pokazuje certifikat za koji ne jamči nitko od poznatih izdavača.\n\n"
+                     "SHA-256 otisak:\n%2\n\n"
+                     "Provjerite otisak kod vlasnika servera. Vjerovati ovom certifikatu za taj server?");
+const QString ChangedText = QStringLiteral("Server %1 sada pokazuje drugi certifikat od onog kojem ste vjerovali.\n\n"
+                                           "SHA-256 otisak:\n%2\n\n"
+                                           "Veza je odbijena: netko se možda predstavlja kao taj server.");
+const QString YesText = QStringLiteral("Da");
+const QString NoText = QStringLiteral("Ne");
 
 // The entry widths of the layout, in characters.
 constexpr int ServerLength = 127;
@@ -44,6 +57,8 @@ QIcon rowIcon(FtpRow::Icon icon)
         return QIcon(QStringLiteral(":/ftp/icons/ftpdir.svg"));
     case FtpRow::ArchiveIcon:
         return QIcon(QStringLiteral(":/ftp/icons/ftpzip.svg"));
+    case FtpRow::LinkIcon:
+        return QIcon(QStringLiteral(":/ftp/icons/ftplink.svg"));
     case FtpRow::FileIcon:
         break;
     }
@@ -113,11 +128,17 @@ FtpWindow::FtpWindow(QWidget *parent)
 
     m_status = new QLabel(this);
     m_status->setFrameShape(QFrame::StyledPanel);
-    m_status->setAccessibleName(StatusName);
+    // Its name is what it shows; the description says what it is.
+    m_status->setAccessibleDescription(StatusName);
     m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
     // A long text (a long file name) is cut at the window's edge instead of
     // making the whole window as wide as the text.
     m_status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+
+    m_stop = new QPushButton(StopText, this);
+    m_stop->setToolTip(StopTip);
+    m_stop->setAccessibleName(StopText);
+    m_stop->setEnabled(false);
 
     auto *grid = new QGridLayout(this);
     const QList<QPair<QString, QLineEdit *>> prompts { { ServerPrompt, m_server }, { UserPrompt, m_user },
@@ -131,7 +152,8 @@ FtpWindow::FtpWindow(QWidget *parent)
     grid->addWidget(m_connect, 2, 2);
     grid->addWidget(m_chooser, 3, 2);
     grid->addWidget(m_list, 4, 0, 1, 3);
-    grid->addWidget(m_status, 5, 0, 1, 3);
+    grid->addWidget(m_status, 5, 0, 1, 2);
+    grid->addWidget(m_stop, 5, 2);
     grid->setColumnStretch(1, 1);
     grid->setRowStretch(4, 1);
     resize(440, 460);
@@ -143,6 +165,7 @@ FtpWindow::FtpWindow(QWidget *parent)
     connect(m_connect, &QPushButton::clicked, this, &FtpWindow::connectRequested);
     connect(m_chooser, &QToolButton::clicked, this, &FtpWindow::chooseDirectory);
     connect(m_list, &QTreeWidget::customContextMenuRequested, this, &FtpWindow::showMenu);
+    connect(m_stop, &QPushButton::clicked, this, &FtpWindow::stopRequested);
 }
 
 QString FtpWindow::statusText() const
@@ -188,6 +211,51 @@ void FtpWindow::showRows(const FtpRows &rows)
     m_list->addTopLevelItems(items);
 }
 
+void FtpWindow::setTransferring(bool transferring)
+{
+    m_transferring = transferring;
+    m_stop->setEnabled(transferring);
+}
+
+void FtpWindow::askAboutCertificate(const QString &server, const QString &fingerprint)
+{
+    QMessageBox *box = showCertificateBox(QuestionText.arg(server, fingerprint));
+    box->setIcon(QMessageBox::Question);
+    QPushButton *yes = box->addButton(YesText, QMessageBox::YesRole);
+    box->setDefaultButton(box->addButton(NoText, QMessageBox::NoRole));
+    connect(
+        box, &QMessageBox::finished, this, [this, box, yes] { emit certificateAnswered(box->clickedButton() == yes); });
+    box->open();
+}
+
+void FtpWindow::warnOfChangedCertificate(const QString &server, const QString &fingerprint)
+{
+    QMessageBox *box = showCertificateBox(ChangedText.arg(server, fingerprint));
+    box->setIcon(QMessageBox::Warning);
+    box->addButton(QMessageBox::Ok);
+    box->open();
+}
+
+QMessageBox *FtpWindow::showCertificateBox(const QString &text)
+{
+    // A newer question replaces one still open; its answer no longer counts.
+    if (m_certificateBox) {
+        m_certificateBox->disconnect(this);
+        m_certificateBox->deleteLater();
+    }
+    auto *box = new QMessageBox(this);
+    box->setWindowTitle(CertificateTitle);
+    box->setText(text);
+    box->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    m_certificateBox = box;
+    connect(box, &QObject::destroyed, this, [this, box] {
+        if (m_certificateBox == box)
+            m_certificateBox = nullptr;
+    });
+    return box;
+}
+
 void FtpWindow::beep(bool)
 {
     // The desktop has one bell for the good news and the bad.
@@ -199,7 +267,7 @@ QMenu *FtpWindow::menuForRow(int row)
     if (row < 0 || row >= m_rows.size())
         return nullptr;
     auto *menu = new QMenu(this);
-    if (m_rows.at(row).kind != FtpRow::File) {
+    if (!m_rows.at(row).isDownloadable()) {
         menu->addAction(UseDoubleClick);
         return menu;
     }

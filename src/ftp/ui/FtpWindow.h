@@ -7,13 +7,15 @@
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QMessageBox;
 class QPushButton;
 class QToolButton;
 class QTreeWidget;
 
 // The "FTP" window: server, user and password, "Spoji se", the download
-// directory with its chooser, the list of the remote directory and the status
-// line. It does no I/O: the fields and the user's choices go to the engine, the
+// directory with its chooser, the list of the remote directory, the status
+// line and "Prekid" for a running download; it asks the user about a server
+// certificate nobody vouches for. It does no I/O: the fields and the user's choices go to the engine, the
 // rows and texts come back from it.
 class FtpWindow : public QWidget
 {
@@ -23,7 +25,8 @@ public:
     explicit FtpWindow(QWidget *parent = nullptr);
 
     // The pop-up menu of a right-click on the row: "~koristi lijevi dvoklik" for
-    // ".." and directories, "Prebaci u <directory>" for files; null for no row.
+    // ".." and directories, "Prebaci u <directory>" for files and links; null
+    // for no row.
     // The caller owns it.
     QMenu *menuForRow(int row);
 
@@ -33,6 +36,9 @@ public:
     QLineEdit *directoryField() const { return m_directory; }
     QPushButton *connectButton() const { return m_connect; }
     QToolButton *chooserButton() const { return m_chooser; }
+    QPushButton *stopButton() const { return m_stop; }
+    // The open certificate question or warning; null when none is shown.
+    QMessageBox *certificateBox() const { return m_certificateBox; }
     QTreeWidget *list() const { return m_list; }
     QString statusText() const;
 
@@ -42,8 +48,10 @@ public slots:
     void showStatus(const QString &text);
     void showCaption(const QString &caption);
     void showRows(const FtpRows &rows);
-    void setTransferring(bool transferring) { m_transferring = transferring; }
+    void setTransferring(bool transferring);
     void beep(bool success);
+    void askAboutCertificate(const QString &server, const QString &fingerprint);
+    void warnOfChangedCertificate(const QString &server, const QString &fingerprint);
 
 signals:
     void fieldsEdited(
@@ -52,6 +60,8 @@ signals:
     // The row's index and its name, as the engine listed it.
     void rowActivated(int row, const QString &name);
     void downloadRequested(int row, const QString &name);
+    void stopRequested();
+    void certificateAnswered(bool trusted);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -60,6 +70,7 @@ private:
     void chooseDirectory();
     void sendFields();
     void showMenu(const QPoint &position);
+    QMessageBox *showCertificateBox(const QString &text);
 
     QLineEdit *m_server;
     QLineEdit *m_user;
@@ -69,6 +80,8 @@ private:
     QToolButton *m_chooser;
     QTreeWidget *m_list;
     QLabel *m_status;
+    QPushButton *m_stop;
+    QMessageBox *m_certificateBox = nullptr;
     FtpRows m_rows;
     bool m_transferring = false;
     bool m_showingFields = false;

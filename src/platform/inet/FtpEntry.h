@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QList>
 #include <QMetaType>
@@ -10,8 +11,10 @@ namespace inet {
 // One entry of a remote FTP directory.
 struct FtpEntry
 {
-    QString name; // exactly as the server names it
+    QString name; // for display: the server's bytes as UTF-8, or as Windows-1250 when they are not UTF-8
+    QByteArray rawName; // the server's own bytes, used in every request for the entry
     bool directory = false;
+    bool link = false; // a symbolic link: its target may be a directory or a file
     qint64 size = 0; // bytes
     QDateTime lastWrite; // invalid when the server gave no date
 };

@@ -4,9 +4,9 @@
 #include "platform/inet/FtpListingParser.h"
 #include "platform/inet/InetError.h"
 #include "platform/inet/InetStatus.h"
-#include "platform/inet/ReplacementFile.h"
+#include "platform/inet/PartialFile.h"
 
-#include <QStringList>
+#include <QTimeZone>
 #include <QUrl>
 
 namespace inet {
@@ -22,6 +22,12 @@ long seconds(std::chrono::milliseconds limit)
     return long((limit.count() + 999) / 1000);
 }
 
+QByteArrayView firstWord(QByteArrayView line)
+{
+    const qsizetype blank = line.indexOf(' ');
+    return blank < 0 ? line.trimmed() : line.first(blank);
+}
+
 } // namespace
 
 struct FtpSession::Request
@@ -31,9 +37,17 @@ struct FtpSession::Request
     quintptr context = 0;
     CURL *easy = nullptr;
     curl_slist *commands = nullptr;
+    QByteArray path;
+    QString localPath;
     QByteArray listing;
     FtpEntries entries;
-    std::unique_ptr<ReplacementFile> file;
+    std::unique_ptr<PartialFile> file;
+    // What a look at a remote file found, and where its download started.
+    qint64 size = -1;
+    QDateTime date;
+    bool restartable = false;
+    qint64 startedAt = 0;
+    QByteArray lastCommand;
     bool resolving = false;
     bool connecting = false;
     bool receiving = false;
@@ -54,6 +68,7 @@ FtpSession::FtpSession(CurlDriver &driver, const FtpLogin &login, QObject *paren
     : QObject(parent)
     , m_driver(driver)
     , m_login(login)
+    , m_check(std::make_unique<CertificateCheck>(login.trustedCertificate))
 {
     qRegisterMetaType<inet::FtpEntries>();
 }
@@ -70,52 +85,89 @@ bool FtpSession::listsWithMlsd() const
 
 void FtpSession::open(quintptr context)
 {
-    Request *request = makeRequest(Kind::Open, context, QString(), true);
+    m_controlEncrypted = m_dataEncrypted = false;
+    Request *request = makeRequest(Kind::Open, context, QByteArray(), true);
     if (!request)
         return;
     curl_easy_setopt(request->easy, CURLOPT_NOBODY, 1L);
+    // Each login is a new one: on a kept connection (which may be dead by now,
+    // its failure hidden by the "*" below) the encryption and the features
+    // would go unlearnt.
+    curl_easy_setopt(request->easy, CURLOPT_FRESH_CONNECT, 1L);
     // "*": a server without FEAT is still a server one can log in to.
     request->commands = curl_slist_append(nullptr, "*FEAT");
     curl_easy_setopt(request->easy, CURLOPT_QUOTE, request->commands);
     startRequest(request);
 }
 
-void FtpSession::list(const QString &path, quintptr context)
+void FtpSession::list(const QByteArray &path, quintptr context)
 {
     const bool mlsd = listsWithMlsd();
-    Request *request = makeRequest(mlsd ? Kind::ListMlsd : Kind::ListWildcard, context, path, true);
+    Request *request = makeRequest(mlsd ? Kind::ListMlsd : Kind::List, context, path, true);
     if (!request)
         return;
-    if (mlsd) {
+    // A directory's URL is listed with LIST unless another command is named.
+    if (mlsd)
         curl_easy_setopt(request->easy, CURLOPT_CUSTOMREQUEST, "MLSD");
-        curl_easy_setopt(request->easy, CURLOPT_WRITEFUNCTION, &FtpSession::onListingData);
-        curl_easy_setopt(request->easy, CURLOPT_WRITEDATA, request);
-    } else {
-        // libcurl reads the LIST answer with its own parser and hands over each entry.
-        curl_easy_setopt(request->easy, CURLOPT_WILDCARDMATCH, 1L);
-        curl_easy_setopt(request->easy, CURLOPT_CHUNK_BGN_FUNCTION, &FtpSession::onChunkBegin);
-        curl_easy_setopt(request->easy, CURLOPT_CHUNK_END_FUNCTION, &FtpSession::onChunkEnd);
-        curl_easy_setopt(request->easy, CURLOPT_CHUNK_DATA, request);
-        curl_easy_setopt(request->easy, CURLOPT_WRITEFUNCTION, &FtpSession::onListingData);
-        curl_easy_setopt(request->easy, CURLOPT_WRITEDATA, request);
-    }
+    curl_easy_setopt(request->easy, CURLOPT_WRITEFUNCTION, &FtpSession::onListingData);
+    curl_easy_setopt(request->easy, CURLOPT_WRITEDATA, request);
     startRequest(request);
 }
 
-void FtpSession::download(const QString &remotePath, const QString &localPath, quintptr context)
+void FtpSession::download(const QByteArray &remotePath, const QString &localPath, quintptr context)
 {
-    Request *request = makeRequest(Kind::Download, context, remotePath, false);
+    // First a look at the file (MDTM, SIZE, REST 0): its size and date say whether
+    // a partial left by an earlier download is of the same file.
+    Request *stat = makeRequest(Kind::Stat, context, remotePath, false);
+    if (!stat)
+        return;
+    stat->localPath = localPath;
+    curl_easy_setopt(stat->easy, CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(stat->easy, CURLOPT_FILETIME, 1L);
+    // libcurl tells what it learnt as header lines, to both of these.
+    curl_easy_setopt(stat->easy, CURLOPT_HEADERFUNCTION, &FtpSession::onStatHeader);
+    curl_easy_setopt(stat->easy, CURLOPT_HEADERDATA, stat);
+    curl_easy_setopt(stat->easy, CURLOPT_WRITEFUNCTION, &FtpSession::onStatHeader);
+    curl_easy_setopt(stat->easy, CURLOPT_WRITEDATA, stat);
+    startRequest(stat);
+}
+
+void FtpSession::startTransfer(const Request &stat)
+{
+    Request *request = makeRequest(Kind::Download, stat.context, stat.path, false);
     if (!request)
         return;
-    request->file = std::make_unique<ReplacementFile>(localPath);
-    if (!request->file->open()) {
+    request->file = std::make_unique<PartialFile>(stat.localPath, identityOf(stat));
+    const bool resumable = stat.restartable && stat.size >= 0 && stat.date.isValid();
+    if (!request->file->open(resumable && request->file->kept() <= stat.size)) {
         failAtOnce(request, internetError(CURLE_WRITE_ERROR));
         return;
     }
+    request->size = stat.size;
+    request->startedAt = request->file->size();
+    if (request->startedAt > 0)
+        curl_easy_setopt(request->easy, CURLOPT_RESUME_FROM_LARGE, curl_off_t(request->startedAt));
     curl_easy_setopt(request->easy, CURLOPT_TRANSFERTEXT, 0L);
     curl_easy_setopt(request->easy, CURLOPT_WRITEFUNCTION, &FtpSession::onFileData);
     curl_easy_setopt(request->easy, CURLOPT_WRITEDATA, request);
+    emit progress(request->context, request->startedAt, request->size, request->startedAt);
     startRequest(request);
+}
+
+QByteArray FtpSession::identityOf(const Request &stat) const
+{
+    return m_login.user.toUtf8() + '@' + m_login.host.toUtf8() + ':' + QByteArray::number(m_login.port) + '\n'
+        + stat.path + '\n' + QByteArray::number(stat.size) + '\n' + stat.date.toUTC().toString(Qt::ISODate).toLatin1();
+}
+
+void FtpSession::cancel(quintptr context)
+{
+    for (auto &[key, request] : m_requests) {
+        if (request->context == context) {
+            finish(key, ErrorOperationCancelled);
+            return;
+        }
+    }
 }
 
 void FtpSession::close()
@@ -127,13 +179,14 @@ void FtpSession::close()
     m_requests.clear();
 }
 
-FtpSession::Request *FtpSession::makeRequest(Kind kind, quintptr context, const QString &path, bool directory)
+FtpSession::Request *FtpSession::makeRequest(Kind kind, quintptr context, const QByteArray &path, bool directory)
 {
     auto owned = std::make_unique<Request>();
     Request *request = owned.get();
     request->session = this;
     request->kind = kind;
     request->context = context;
+    request->path = path;
     request->easy = curl_easy_init();
     m_requests.emplace(request, std::move(owned));
     if (!request->easy) {
@@ -141,9 +194,7 @@ FtpSession::Request *FtpSession::makeRequest(Kind kind, quintptr context, const 
         return nullptr;
     }
     CURL *easy = request->easy;
-    QByteArray url = urlFor(path, directory);
-    if (kind == Kind::ListWildcard)
-        url += '*';
+    const QByteArray url = urlFor(path, directory);
     curl_easy_setopt(easy, CURLOPT_URL, url.constData());
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, BufferSize);
@@ -153,6 +204,10 @@ FtpSession::Request *FtpSession::makeRequest(Kind kind, quintptr context, const 
         curl_easy_setopt(easy, CURLOPT_USERNAME, m_login.user.toUtf8().constData());
         curl_easy_setopt(easy, CURLOPT_PASSWORD, m_login.password.toUtf8().constData());
     }
+    // Encrypted whenever the server can: AUTH TLS before the login, PROT P for data.
+    curl_easy_setopt(easy, CURLOPT_USE_SSL, long(CURLUSESSL_TRY));
+    curl_easy_setopt(easy, CURLOPT_FTPSSLAUTH, long(CURLFTPAUTH_TLS));
+    m_check->applyTo(easy);
     if (m_timeout.count() > 0) {
         curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, long(m_timeout.count()));
         curl_easy_setopt(easy, CURLOPT_SERVER_RESPONSE_TIMEOUT, seconds(m_timeout));
@@ -178,17 +233,15 @@ void FtpSession::startRequest(Request *request)
     const bool added = m_driver.add(
         request->easy,
         [this, request](CURLcode result) {
-            // A LIST that matches nothing is an empty directory; a missing one fails
-            // earlier, on changing into it.
-            if (result == CURLE_REMOTE_FILE_NOT_FOUND && request->kind == Kind::ListWildcard)
-                result = CURLE_OK;
-            long osErrno = 0;
-            curl_easy_getinfo(request->easy, CURLINFO_OS_ERRNO, &osErrno);
-            int error = internetError(result, osErrno);
-            if (!error && request->kind == Kind::Download && (request->fileFailed || !request->file->commit()))
-                error = internetError(CURLE_WRITE_ERROR);
-            if (!error && request->kind == Kind::ListMlsd)
-                request->entries = FtpListingParser::parseMlsd(request->listing);
+            const int error = completionError(request, result);
+            if (request->kind == Kind::Stat && !error) {
+                // The look is done; the download itself follows under the same context.
+                const auto found = m_requests.find(request);
+                std::unique_ptr<Request> stat = std::move(found->second);
+                m_requests.erase(found);
+                startTransfer(*stat);
+                return;
+            }
             if (request->receiving)
                 request->report(ResponseReceived);
             finish(request, error);
@@ -196,6 +249,43 @@ void FtpSession::startRequest(Request *request)
         CurlDriver::Pacing::EventsAndLook);
     if (!added)
         failAtOnce(request, internetError(CURLE_FAILED_INIT));
+}
+
+int FtpSession::completionError(Request *request, CURLcode result)
+{
+    long osErrno = 0;
+    curl_easy_getinfo(request->easy, CURLINFO_OS_ERRNO, &osErrno);
+    int error = internetError(result, osErrno);
+    // However libcurl words a handshake that the check ended, it is the certificate.
+    if ((result == CURLE_SSL_CONNECT_ERROR || result == CURLE_PEER_FAILED_VERIFICATION) && m_check->refused())
+        error = ErrorSslCertificate;
+    if (error)
+        return error;
+    switch (request->kind) {
+    case Kind::Stat: {
+        curl_off_t size = -1;
+        curl_off_t time = -1;
+        curl_easy_getinfo(request->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &size);
+        curl_easy_getinfo(request->easy, CURLINFO_FILETIME_T, &time);
+        request->size = size;
+        if (time >= 0)
+            request->date = QDateTime::fromSecsSinceEpoch(qint64(time), QTimeZone::utc());
+        break;
+    }
+    case Kind::Download:
+        if (request->fileFailed || !request->file->commit())
+            return internetError(CURLE_WRITE_ERROR);
+        break;
+    case Kind::ListMlsd:
+        request->entries = FtpListingParser::parseMlsd(request->listing);
+        break;
+    case Kind::List:
+        request->entries = FtpListingParser::parseList(request->listing, QDateTime::currentDateTimeUtc());
+        break;
+    case Kind::Open:
+        break;
+    }
+    return 0;
 }
 
 void FtpSession::failAtOnce(Request *request, int error)
@@ -230,25 +320,33 @@ void FtpSession::finish(Request *request, int error)
         emit opened(context, error);
         break;
     case Kind::ListMlsd:
-    case Kind::ListWildcard:
+    case Kind::List:
         emit listed(context, entries, error);
         break;
+    case Kind::Stat:
     case Kind::Download:
         emit downloaded(context, error);
         break;
     }
 }
 
-QByteArray FtpSession::urlFor(const QString &path, bool directory) const
+QByteArray FtpSession::urlFor(const QByteArray &path, bool directory) const
 {
-    QByteArray url = "ftp://" + QUrl::toAce(m_login.host) + ':' + QByteArray::number(m_login.port) + '/';
-    QStringList segments = path.split(u'/', Qt::SkipEmptyParts);
-    for (qsizetype i = 0; i < segments.size(); ++i) {
-        if (i)
+    // An IPv6 address stands in brackets, a name in its ASCII form.
+    const QByteArray host
+        = m_login.host.contains(u':') ? '[' + m_login.host.toLatin1() + ']' : QUrl::toAce(m_login.host);
+    QByteArray url = "ftp://" + host + ':' + QByteArray::number(m_login.port) + '/';
+    const QList<QByteArray> segments = path.split('/');
+    bool first = true;
+    for (const QByteArray &segment : segments) {
+        if (segment.isEmpty())
+            continue;
+        if (!first)
             url += '/';
-        url += QUrl::toPercentEncoding(segments[i]);
+        url += segment.toPercentEncoding();
+        first = false;
     }
-    if (directory && !segments.isEmpty())
+    if (directory && !first)
         url += '/';
     return url;
 }
@@ -256,14 +354,16 @@ QByteArray FtpSession::urlFor(const QString &path, bool directory) const
 int FtpSession::onDebug(void *, int type, char *data, size_t size, void *self)
 {
     auto *request = static_cast<Request *>(self);
+    FtpSession *session = request->session;
+    const QByteArrayView line(data, qsizetype(size));
     switch (type) {
     case CURLINFO_HEADER_OUT:
         request->talked = true;
+        request->lastCommand = firstWord(line).toByteArray().toUpper();
         request->report(SendingRequest);
         request->report(RequestSent);
         break;
-    case CURLINFO_HEADER_IN: {
-        const QByteArrayView line(data, qsizetype(size));
+    case CURLINFO_HEADER_IN:
         request->talked = true;
         if (request->connecting) {
             request->connecting = false;
@@ -271,11 +371,16 @@ int FtpSession::onDebug(void *, int type, char *data, size_t size, void *self)
         } else {
             request->report(ControlResponseReceived);
         }
-        // The FEAT answer lists one feature per line, each after a blank.
-        if (request->kind == Kind::Open && line.startsWith(" MLST"))
-            request->session->m_serverOffersMlsd = true;
+        if (request->kind == Kind::Open) {
+            // The FEAT answer lists one feature per line, each after a blank.
+            if (line.startsWith(" MLST"))
+                session->m_serverOffersMlsd = true;
+            if (request->lastCommand == "AUTH" && line.startsWith("234"))
+                session->m_controlEncrypted = true;
+            if (request->lastCommand == "PROT" && line.startsWith('2'))
+                session->m_dataEncrypted = true;
+        }
         break;
-    }
     case CURLINFO_DATA_IN:
         if (!request->receiving) {
             request->receiving = true;
@@ -327,31 +432,16 @@ size_t FtpSession::onFileData(char *data, size_t, size_t count, void *self)
         request->fileFailed = true;
         return CURL_WRITEFUNC_ERROR;
     }
+    emit request->session->progress(request->context, request->file->size(), request->size, request->startedAt);
     return count;
 }
 
-long FtpSession::onChunkBegin(const void *info, void *self, int)
+size_t FtpSession::onStatHeader(char *data, size_t, size_t count, void *self)
 {
-    const auto *file = static_cast<const curl_fileinfo *>(info);
-    auto *request = static_cast<Request *>(self);
-    const QString name = QString::fromUtf8(file->filename);
-    if (!FtpListingParser::isEntryName(name))
-        return CURL_CHUNK_BGN_FUNC_SKIP;
-    FtpEntry entry;
-    entry.name = name;
-    entry.directory = file->filetype == CURLFILETYPE_DIRECTORY;
-    if (file->flags & CURLFINFOFLAG_KNOWN_SIZE)
-        entry.size = qint64(file->size);
-    // libcurl keeps the date column as text only.
-    if (file->strings.time)
-        entry.lastWrite = FtpListingParser::parseListTime(file->strings.time, QDateTime::currentDateTimeUtc());
-    request->entries.append(std::move(entry));
-    return CURL_CHUNK_BGN_FUNC_SKIP;
-}
-
-long FtpSession::onChunkEnd(void *)
-{
-    return CURL_CHUNK_END_FUNC_OK;
+    // The answer to "REST 0": the server can start a transfer part of the way in.
+    if (QByteArrayView(data, qsizetype(count)).startsWith("Accept-ranges: bytes"))
+        static_cast<Request *>(self)->restartable = true;
+    return count;
 }
 
 } // namespace inet

@@ -1,16 +1,20 @@
 #include "common/PyftpdlibPeer.h"
 #include "ftp/FtpEngine.h"
+#include "ftp/ServerAddress.h"
 #include "ftp/support/FtpTestTree.h"
 #include "platform/SettingsFile.h"
 #include "platform/ToolSettings.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <utime.h>
 
 namespace {
 
@@ -25,6 +29,8 @@ struct Tool
     QStringList statuses;
     int beeps = 0;
     bool lastBeepGood = false;
+    QStringList questions; // "server fingerprint" of each certificate question
+    QStringList changes; // the same of each changed certificate
 
     explicit Tool(bool start = true)
     {
@@ -35,6 +41,12 @@ struct Tool
             ++beeps;
             lastBeepGood = good;
         });
+        QObject::connect(
+            engine.get(), &FtpEngine::certificateQuestion, [this](const QString &server, const QString &fingerprint) {
+                questions.append(server + u' ' + fingerprint);
+            });
+        QObject::connect(engine.get(), &FtpEngine::certificateChanged,
+            [this](const QString &server, const QString &fingerprint) { changes.append(server + u' ' + fingerprint); });
         if (start)
             engine->start();
     }
@@ -71,7 +83,61 @@ struct Tool
         engine->downloadRow(rowOf(name));
         return QTest::qWaitFor([&] { return beeps > before; }, 30000);
     }
+    // The status texts that show a running download's figures.
+    QStringList progressTexts() const
+    {
+        static const QRegularExpression figures(QStringLiteral("^\\S+  \\d+( / \\d+ Kb  \\d+%| Kb)  \\d+ k/s$"));
+        return statuses.filter(figures);
+    }
 };
+
+// "[digits]" of a status text, in order.
+QList<qint64> numbersIn(const QString &text)
+{
+    QList<qint64> numbers;
+    static const QRegularExpression digits(QStringLiteral("\\d+"));
+    for (auto match = digits.globalMatch(text); match.hasNext();)
+        numbers.append(match.next().captured().toLongLong());
+    return numbers;
+}
+
+// A TLS server on a certificate of its own, and what it logged.
+struct TlsServer
+{
+    QTemporaryDir files;
+    PyftpdlibPeer peer;
+    QString log;
+
+    bool start(const QString &root, quint16 port = 0)
+    {
+        QString error;
+        const QString certificate = files.filePath(QStringLiteral("cert.pem"));
+        log = files.filePath(QStringLiteral("ftp.log"));
+        if (!PyftpdlibPeer::makeCertificate(certificate, files.filePath(QStringLiteral("key.pem")), &error)) {
+            qWarning("%s", qPrintable(error));
+            return false;
+        }
+        return peer.start(root,
+            { .user = User,
+                .password = Password,
+                .port = port,
+                .certificate = certificate,
+                .key = files.filePath(QStringLiteral("key.pem")),
+                .log = log });
+    }
+    QString fingerprint() const
+    {
+        return QString::fromLatin1(
+            FtpTestTree::certificateDigest(files.filePath(QStringLiteral("cert.pem"))).toHex(':').toUpper());
+    }
+    QByteArray logged() const { return FtpTestTree::readAll(log); }
+};
+
+bool setDirectoryTime(const QString &path, const QDateTime &time)
+{
+    const utimbuf times { time.toSecsSinceEpoch(), time.toSecsSinceEpoch() };
+    return utime(QFile::encodeName(path).constData(), &times) == 0;
+}
 
 } // namespace
 
@@ -85,11 +151,12 @@ private slots:
         QVERIFY(m_root.isValid() && m_secondRoot.isValid());
         QVERIFY(FtpTestTree::makeMain(m_root.path(), true));
         QVERIFY(FtpTestTree::makeSecond(m_secondRoot.path()));
-        QVERIFY2(m_server.start(m_root.path(), { User, Password, true, QStringLiteral("127.0.0.1") }),
-            qPrintable(m_server.errorText()));
-        QVERIFY2(m_listServer.start(m_root.path(), { User, Password, false, QStringLiteral("127.0.0.1") }),
+        QVERIFY2(
+            m_server.start(m_root.path(), { .user = User, .password = Password }), qPrintable(m_server.errorText()));
+        QVERIFY2(m_listServer.start(m_root.path(), { .user = User, .password = Password, .mlsd = false }),
             qPrintable(m_listServer.errorText()));
-        QVERIFY2(m_second.start(m_secondRoot.path(), { User, Password, true, QStringLiteral("127.0.0.2") }),
+        QVERIFY2(m_second.start(
+                     m_secondRoot.path(), { .user = User, .password = Password, .host = QStringLiteral("127.0.0.2") }),
             qPrintable(m_second.errorText()));
     }
     void init() { ToolSettings::resetSharedValues(); }
@@ -254,7 +321,9 @@ private slots:
             at = seen.indexOf(text, at);
             QVERIFY2(at >= 0, qPrintable(text + QStringLiteral(" missing or out of order in: ") + seen.join(u'|')));
         }
-        QCOMPARE(tool.engine->status(), QStringLiteral("zahtjev izvršen"));
+        // A server without TLS is told of once, when the first listing is done.
+        QCOMPARE(seen.last(), QStringLiteral("veza nije šifrirana: server ne nudi TLS"));
+        QCOMPARE(seen.count(seen.last()), 1);
     }
 
     void failedConnectsShowTheCode_data()
@@ -432,6 +501,346 @@ private slots:
         tool.engine->connectToServer();
         QTRY_COMPARE_WITH_TIMEOUT(tool.engine->status(), QStringLiteral("ERROR12002"), 15000);
         QVERIFY(tool.engine->rows().isEmpty());
+    }
+
+    // A server offering TLS is logged in to and downloaded from encrypted. Its
+    // self-signed certificate is asked about before a word of the login is sent:
+    // no leaves the server alone, yes is kept and never asked again, and a
+    // later different certificate for the server is refused.
+    void tlsWithATrustedCertificate()
+    {
+        TlsServer server;
+        QVERIFY2(server.start(m_root.path()), qPrintable(server.peer.errorText()));
+        const QString question = server.peer.address() + u' ' + server.fingerprint();
+        Tool tool;
+        tool.connectTo(server.peer);
+        QTRY_COMPARE_WITH_TIMEOUT(tool.questions, QStringList { question }, 10000);
+        QCOMPARE(tool.engine->status(), QStringLiteral("nepoznat certifikat servera: čekam odgovor ..."));
+        QVERIFY(tool.engine->rows().isEmpty());
+        QVERIFY(server.logged().contains("<- AUTH TLS"));
+        QVERIFY(!server.logged().contains("<- USER"));
+        tool.engine->answerCertificate(false);
+        QCOMPARE(tool.engine->status(), QStringLiteral("certifikat nije prihvaćen: veza prekinuta"));
+        QVERIFY(tool.settings().read(SettingsFile::toolSection(), QStringLiteral("FTPCert")).isEmpty());
+
+        // Asked again on the next connect; this time the answer is yes.
+        tool.engine->connectToServer();
+        QTRY_COMPARE_WITH_TIMEOUT(tool.questions.size(), 2, 10000);
+        tool.engine->answerCertificate(true);
+        QVERIFY2(tool.listed(), qPrintable(tool.statuses.join(u'|')));
+        QCOMPARE(tool.settings().read(SettingsFile::toolSection(), QStringLiteral("FTPCert")),
+            server.peer.address() + u'=' + server.fingerprint().remove(u':').toLower());
+        QVERIFY(tool.downloadAndWait(QStringLiteral("two.bin")));
+        QVERIFY(tool.lastBeepGood);
+        QCOMPARE(FtpTestTree::fileDigest(tool.work.filePath(QStringLiteral("two.bin"))),
+            FtpTestTree::fileDigest(m_root.filePath(QStringLiteral("two.bin"))));
+        const QByteArray logged = server.logged();
+        QVERIFY(logged.contains("<- PROT P"));
+        QVERIFY(logged.indexOf("<- AUTH TLS") < logged.indexOf("<- USER"));
+        QVERIFY(!tool.statuses.contains(QStringLiteral("veza nije šifrirana: server ne nudi TLS")));
+
+        // A later window of the tool trusts it without asking.
+        const SettingsFile settings = tool.settings();
+        tool.engine->stop();
+        tool.engine = std::make_unique<FtpEngine>(settings, tool.work.path());
+        QObject::connect(tool.engine.get(), &FtpEngine::certificateQuestion, [&] { tool.questions.append(QString()); });
+        tool.engine->start();
+        tool.connectTo(server.peer);
+        QVERIFY(tool.listed());
+        QCOMPARE(tool.questions.size(), 2);
+
+        // The same server with another certificate is refused before the login.
+        const quint16 port = server.peer.port();
+        server.peer.stop();
+        TlsServer impostor;
+        QVERIFY2(impostor.start(m_root.path(), port), qPrintable(impostor.peer.errorText()));
+        QObject::connect(tool.engine.get(), &FtpEngine::certificateChanged,
+            [&](const QString &name, const QString &fingerprint) { tool.changes.append(name + u' ' + fingerprint); });
+        tool.engine->connectToServer();
+        QTRY_COMPARE_WITH_TIMEOUT(
+            tool.changes, QStringList { impostor.peer.address() + u' ' + impostor.fingerprint() }, 10000);
+        QCOMPARE(tool.engine->status(), QStringLiteral("certifikat servera promijenjen: veza odbijena"));
+        QCOMPARE(tool.questions.size(), 2);
+        QVERIFY(tool.engine->rows().isEmpty());
+        QVERIFY(!impostor.logged().contains("<- USER"));
+    }
+
+    // A certificate a known authority vouches for, naming the server, needs no
+    // question; one naming another server is asked about like a self-signed one.
+    void tlsWithAnAuthority_data()
+    {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<bool>("asked");
+        QTest::newRow("names the server") << QStringLiteral("127.0.0.1") << false;
+        QTest::newRow("names another server") << QStringLiteral("127.0.0.2") << true;
+    }
+    void tlsWithAnAuthority()
+    {
+        QFETCH(QString, host);
+        QFETCH(bool, asked);
+        const QString tls = qEnvironmentVariable("TORVEX_SOURCE_DIR") + QStringLiteral("/tests/common/tls/");
+        const QString certificate = tls + QStringLiteral("loopback.pem");
+        QTemporaryDir logs;
+        const QString log = logs.filePath(QStringLiteral("ftp.log"));
+        PyftpdlibPeer server;
+        QVERIFY2(server.start(m_root.path(),
+                     { .user = User,
+                         .password = Password,
+                         .host = host,
+                         .certificate = certificate,
+                         .key = certificate,
+                         .log = log }),
+            qPrintable(server.errorText()));
+        Tool tool;
+        tool.engine->setCaFile(tls + QStringLiteral("loopback-ca.pem"));
+        tool.connectTo(server);
+        if (asked) {
+            QTRY_COMPARE_WITH_TIMEOUT(tool.questions.size(), 1, 10000);
+            QVERIFY(tool.engine->rows().isEmpty());
+            return;
+        }
+        QVERIFY(tool.listed());
+        // "Spoji se" again is a new login, encrypted again, never a kept connection.
+        tool.engine->connectToServer();
+        QVERIFY(QTest::qWaitFor([&] { return FtpTestTree::readAll(log).count("<- AUTH TLS") == 2; }, 10000));
+        QVERIFY(tool.listed());
+        QVERIFY(tool.questions.isEmpty());
+        QVERIFY(!tool.statuses.contains(QStringLiteral("veza nije šifrirana: server ne nudi TLS")));
+        QVERIFY(tool.settings().read(SettingsFile::toolSection(), QStringLiteral("FTPCert")).isEmpty());
+    }
+
+    // A 50 MB download broken at about 10 MB by a server that dies keeps what
+    // arrived beside the target, which stays as it was. The next download goes
+    // on from there with REST when the remote file is unchanged, and starts over
+    // when it changed; the file is byte-identical either way.
+    void brokenDownloadResumes_data()
+    {
+        QTest::addColumn<bool>("changed");
+        QTest::newRow("unchanged") << false;
+        QTest::newRow("changed on the server") << true;
+    }
+    void brokenDownloadResumes()
+    {
+        QFETCH(bool, changed);
+        QTemporaryDir root;
+        QTemporaryDir logs;
+        const QString remote = root.filePath(QStringLiteral("big.bin"));
+        QVERIFY(FtpTestTree::writeFile(remote, FtpTestTree::randomBytes(FtpTestTree::BigFileSize)));
+        PyftpdlibPeer peer;
+        QVERIFY2(peer.start(root.path(), { .user = User, .password = Password, .throttle = 20 * 1024 * 1024 }),
+            qPrintable(peer.errorText()));
+        Tool tool;
+        const QString local = tool.work.filePath(QStringLiteral("big.bin"));
+        QVERIFY(FtpTestTree::writeFile(local, "staro"));
+        tool.connectTo(peer);
+        QVERIFY(tool.listed());
+        tool.engine->downloadRow(tool.rowOf(QStringLiteral("big.bin")));
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                const QStringList found = FtpTestTree::partials(tool.work.path(), QStringLiteral("big.bin"));
+                return found.size() == 1 && QFileInfo(found.first()).size() >= 10 * 1024 * 1024;
+            },
+            20000));
+        peer.kill();
+        QTRY_VERIFY_WITH_TIMEOUT(tool.beeps == 1, 20000);
+        QVERIFY(!tool.lastBeepGood);
+        QVERIFY(tool.statuses.contains(QStringLiteral("big.bin  ERROR!")));
+        QCOMPARE(FtpTestTree::readAll(local), QByteArray("staro"));
+        const QStringList kept = FtpTestTree::partials(tool.work.path(), QStringLiteral("big.bin"));
+        QCOMPARE(kept.size(), 1);
+        const qint64 keptSize = QFileInfo(kept.first()).size();
+        QVERIFY(keptSize >= 10 * 1024 * 1024 && keptSize < FtpTestTree::BigFileSize);
+
+        if (changed) {
+            QVERIFY(FtpTestTree::writeFile(remote, FtpTestTree::randomBytes(FtpTestTree::BigFileSize)));
+            QFile file(remote);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.setFileTime(QDateTime::currentDateTimeUtc().addDays(-3), QFileDevice::FileModificationTime));
+        }
+        const QString log = logs.filePath(QStringLiteral("ftp.log"));
+        QVERIFY2(peer.start(root.path(), { .user = User, .password = Password, .port = peer.port(), .log = log }),
+            qPrintable(peer.errorText()));
+        QVERIFY(tool.downloadAndWait(QStringLiteral("big.bin")));
+        QVERIFY(tool.lastBeepGood);
+        QCOMPARE(FtpTestTree::fileDigest(local), FtpTestTree::fileDigest(remote));
+        const QByteArray logged = FtpTestTree::readAll(log);
+        const bool resumed = logged.contains(QByteArray("<- REST " + QByteArray::number(keptSize)));
+        QCOMPARE(resumed, !changed);
+        QCOMPARE(QRegularExpression(QStringLiteral("<- REST [1-9]")).match(QString::fromLatin1(logged)).hasMatch(),
+            !changed);
+        QVERIFY(FtpTestTree::partials(tool.work.path(), QStringLiteral("big.bin")).isEmpty());
+    }
+
+    // While a file arrives the status line shows its bytes, size, share and rate,
+    // at least once a second; "Prekid" ends it and keeps what arrived.
+    void progressWhileArrivingAndStop()
+    {
+        QTemporaryDir root;
+        QVERIFY(
+            FtpTestTree::writeFile(root.filePath(QStringLiteral("spori.bin")), FtpTestTree::randomBytes(2048 * 1024)));
+        PyftpdlibPeer peer;
+        QVERIFY2(peer.start(root.path(), { .user = User, .password = Password, .throttle = 256 * 1024 }),
+            qPrintable(peer.errorText()));
+        Tool tool;
+        tool.connectTo(peer);
+        QVERIFY(tool.listed());
+        QSignalSpy transferring(tool.engine.get(), &FtpEngine::transferringChanged);
+        tool.engine->downloadRow(tool.rowOf(QStringLiteral("spori.bin")));
+        QVERIFY(QTest::qWaitFor([&] { return !tool.progressTexts().isEmpty(); }, 5000));
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(QTest::qWaitFor([&] { return tool.progressTexts().size() >= 4; }, 3000));
+        QVERIFY2(clock.elapsed() < 3 * 1000, "three refreshes took more than three seconds");
+        const QStringList seen = tool.progressTexts();
+        qint64 previous = -1;
+        for (const QString &text : seen) {
+            const QList<qint64> numbers = numbersIn(text);
+            QCOMPARE(numbers.size(), 4);
+            QVERIFY(text.startsWith(QStringLiteral("spori.bin  ")));
+            QCOMPARE(numbers.at(1), 2048); // Kb of the whole file
+            QCOMPARE(numbers.at(2), numbers.at(0) * 100 / 2048);
+            QVERIFY(numbers.at(0) >= previous);
+            previous = numbers.at(0);
+        }
+        QVERIFY2(numbersIn(seen.last()).at(3) > 0, qPrintable(seen.last()));
+
+        tool.engine->stopDownload();
+        QTRY_COMPARE_WITH_TIMEOUT(tool.engine->status(), QStringLiteral("spori.bin  PREKINUT"), 5000);
+        QCOMPARE(tool.engine->transferState(), 0);
+        QCOMPARE(transferring.last().at(0).toBool(), false);
+        QCOMPARE(tool.beeps, 0);
+        QVERIFY(!QFileInfo::exists(tool.work.filePath(QStringLiteral("spori.bin"))));
+        const QStringList kept = FtpTestTree::partials(tool.work.path(), QStringLiteral("spori.bin"));
+        QCOMPARE(kept.size(), 1);
+        QVERIFY(QFileInfo(kept.first()).size() >= previous * 1024);
+    }
+
+    // A server that lists in DOS style and names files in Windows-1250: its dates
+    // fill "Datum", its names show right and are downloaded and entered by the
+    // server's own bytes.
+    void dosServerWithWindows1250Names()
+    {
+        QTemporaryDir root;
+        const QString file = QStringLiteral("čćžšđ datoteka.txt");
+        const QString folder = QStringLiteral("Đačka mapa");
+        QVERIFY(QDir(root.path()).mkpath(folder));
+        QVERIFY(FtpTestTree::writeFile(root.filePath(file), FtpTestTree::randomBytes(3000)));
+        QVERIFY(FtpTestTree::writeFile(root.filePath(folder + QStringLiteral("/unutra.txt")), "unutra\n"));
+        const QDateTime fileTime(QDate(2019, 11, 30), QTime(12, 15));
+        const QDateTime folderTime(QDate(2026, 1, 2), QTime(0, 40));
+        QFile dated(root.filePath(file));
+        QVERIFY(dated.open(QIODevice::ReadWrite) && dated.setFileTime(fileTime, QFileDevice::FileModificationTime));
+        dated.close();
+        QVERIFY(setDirectoryTime(root.filePath(folder), folderTime));
+        PeerProcess server;
+        const quint16 port = PeerProcess::freePort();
+        const QString script
+            = qEnvironmentVariable("TORVEX_SOURCE_DIR") + QStringLiteral("/tests/ftp/support/dos_listing_ftp.py");
+        QVERIFY2(server.start(QStringLiteral("/usr/bin/python3"),
+                     { script, QStringLiteral("--port"), QString::number(port), QStringLiteral("--root"), root.path() },
+                     QStringLiteral("127.0.0.1"), port),
+            qPrintable(server.errorText()));
+        Tool tool;
+        tool.engine->setFields(
+            QStringLiteral("127.0.0.1:%1").arg(port), QStringLiteral("anonymous"), QString(), tool.downloads());
+        tool.engine->connectToServer();
+        QVERIFY(tool.listed(1));
+        const FtpRow shownFile = tool.engine->rows().at(tool.rowOf(file));
+        QCOMPARE(shownFile.kind, FtpRow::File);
+        QCOMPARE(shownFile.date, QStringLiteral("2019.11.30 12:15"));
+        QCOMPARE(shownFile.size, QStringLiteral("2"));
+        const FtpRow shownFolder = tool.engine->rows().at(tool.rowOf(folder));
+        QCOMPARE(shownFolder.kind, FtpRow::Directory);
+        QCOMPARE(shownFolder.date, QStringLiteral("2026.01.02 00:40"));
+
+        QVERIFY(tool.downloadAndWait(file));
+        QVERIFY(tool.lastBeepGood);
+        QCOMPARE(FtpTestTree::fileDigest(tool.work.filePath(file)), FtpTestTree::fileDigest(root.filePath(file)));
+        tool.engine->openRow(tool.rowOf(folder));
+        QTRY_VERIFY_WITH_TIMEOUT(tool.rowOf(QStringLiteral("unutra.txt")) > 0, 10000);
+        QCOMPARE(tool.engine->remotePath(), u'/' + folder);
+    }
+
+    // A link to a directory is entered on a double-click; one to a file is
+    // downloaded, from the double-click and from "Prebaci u", whatever the
+    // listing command.
+    void symbolicLinks_data() { topLevelListing_data(); }
+    void symbolicLinks()
+    {
+        QFETCH(bool, mlsd);
+        QTemporaryDir root;
+        QVERIFY(QDir(root.path()).mkpath(QStringLiteral("Pub")));
+        QVERIFY(FtpTestTree::writeFile(root.filePath(QStringLiteral("Pub/unutra.txt")), FtpTestTree::randomBytes(700)));
+        QVERIFY(QFile::link(QStringLiteral("Pub"), root.filePath(QStringLiteral("linkdir"))));
+        QVERIFY(QFile::link(QStringLiteral("Pub/unutra.txt"), root.filePath(QStringLiteral("linkfile"))));
+        PyftpdlibPeer peer;
+        QVERIFY2(peer.start(root.path(), { .user = User, .password = Password, .mlsd = mlsd }),
+            qPrintable(peer.errorText()));
+        Tool tool;
+        tool.connectTo(peer);
+        QVERIFY(tool.listed(2));
+        const QByteArray original = FtpTestTree::fileDigest(root.filePath(QStringLiteral("Pub/unutra.txt")));
+
+        QVERIFY(tool.downloadAndWait(QStringLiteral("linkfile")));
+        QCOMPARE(tool.engine->status(), QStringLiteral("linkfile  PREBAČEN"));
+        QCOMPARE(FtpTestTree::fileDigest(tool.work.filePath(QStringLiteral("linkfile"))), original);
+        // MLSD names what a link leads to; LIST names the link, which is tried.
+        const FtpRow link = tool.engine->rows().at(tool.rowOf(QStringLiteral("linkfile")));
+        QCOMPARE(link.kind, mlsd ? FtpRow::File : FtpRow::Link);
+        if (!mlsd) {
+            QFile::remove(tool.work.filePath(QStringLiteral("linkfile")));
+            tool.engine->openRow(tool.rowOf(QStringLiteral("linkfile")));
+            QTRY_VERIFY_WITH_TIMEOUT(tool.beeps == 2, 10000);
+            QCOMPARE(tool.engine->status(), QStringLiteral("linkfile  PREBAČEN"));
+            QCOMPARE(FtpTestTree::fileDigest(tool.work.filePath(QStringLiteral("linkfile"))), original);
+            QCOMPARE(tool.engine->remotePath(), QStringLiteral("/"));
+        }
+
+        tool.engine->openRow(tool.rowOf(QStringLiteral("linkdir")));
+        QTRY_COMPARE_WITH_TIMEOUT(tool.engine->remotePath(), QStringLiteral("/linkdir"), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(tool.rowOf(QStringLiteral("unutra.txt")) == 1, 10000);
+        tool.engine->openRow(0);
+        QTRY_VERIFY_WITH_TIMEOUT(tool.rowOf(QStringLiteral("linkdir")) >= 0, 10000);
+        QCOMPARE(tool.engine->remotePath(), QStringLiteral("/"));
+    }
+
+    // The server field takes a name or an address, IPv6 ones in brackets, with
+    // or without a port.
+    void serverFields_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<int>("port");
+        QTest::newRow("name") << QStringLiteral("ftp.example.hr") << QStringLiteral("ftp.example.hr") << 21;
+        QTest::newRow("name and port") << QStringLiteral("ftp.example.hr:2121") << QStringLiteral("ftp.example.hr")
+                                       << 2121;
+        QTest::newRow("IPv6 in brackets") << QStringLiteral("[::1]") << QStringLiteral("::1") << 21;
+        QTest::newRow("IPv6 and port") << QStringLiteral("[fe80::1%lo]:2121") << QStringLiteral("fe80::1%lo") << 2121;
+        QTest::newRow("IPv6 without brackets") << QStringLiteral("::1") << QStringLiteral("::1") << 21;
+        QTest::newRow("port out of range") << QStringLiteral("h:70000") << QStringLiteral("h:70000") << 21;
+        QTest::newRow("IPv6, bad port") << QStringLiteral("[::1]:x") << QStringLiteral("[::1]:x") << 21;
+    }
+    void serverFields()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, host);
+        QFETCH(int, port);
+        const ServerAddress address = ServerAddress::parse(field);
+        QCOMPARE(address.host, host);
+        QCOMPARE(int(address.port), port);
+    }
+
+    void ipv6LiteralServer()
+    {
+        PyftpdlibPeer peer;
+        QVERIFY2(peer.start(m_secondRoot.path(), { .user = User, .password = Password, .host = QStringLiteral("::1") }),
+            qPrintable(peer.errorText()));
+        QCOMPARE(peer.address(), QStringLiteral("[::1]:%1").arg(peer.port()));
+        Tool tool;
+        tool.connectTo(peer);
+        QVERIFY(tool.listed(1));
+        QVERIFY(tool.downloadAndWait(QStringLiteral("drugi.txt")));
+        QCOMPARE(tool.engine->status(), QStringLiteral("drugi.txt  PREBAČEN"));
     }
 
     void soundOffMeansNoBeep()

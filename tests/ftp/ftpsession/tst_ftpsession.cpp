@@ -12,6 +12,7 @@
 #include <QtTest>
 
 using inet::FtpEntries;
+using namespace Qt::StringLiterals;
 using inet::FtpSession;
 
 Q_DECLARE_METATYPE(FtpSession::Listing)
@@ -30,7 +31,8 @@ struct Client
     FtpEntries entries;
 
     Client(const PyftpdlibPeer &peer, const QString &user = {}, const QString &password = {})
-        : session(driver, inet::FtpLogin { peer.host(), peer.port(), user, password })
+        : session(
+            driver, inet::FtpLogin { .host = peer.host(), .port = peer.port(), .user = user, .password = password })
     {
         QObject::connect(&session, &FtpSession::status, [this](quintptr, int code) { statuses.append(code); });
         QObject::connect(&session, &FtpSession::opened, [this](quintptr, int error) { openError = error; });
@@ -49,7 +51,7 @@ struct Client
     bool list(const QString &path)
     {
         listError.reset();
-        session.list(path, 2);
+        session.list(path.toUtf8(), 2);
         return QTest::qWaitFor([this] { return listError.has_value(); }, 10000);
     }
     const inet::FtpEntry *find(const QString &name) const
@@ -74,11 +76,9 @@ private slots:
         QVERIFY(m_root.isValid());
         QVERIFY(FtpTestTree::makeMain(m_root.path()));
         QVERIFY(QDir(m_root.path()).mkpath(QStringLiteral("prazan")));
-        QVERIFY2(m_mlsd.start(m_root.path(),
-                     { QStringLiteral("ivo"), QStringLiteral("tajna"), true, QStringLiteral("127.0.0.1") }),
+        QVERIFY2(m_mlsd.start(m_root.path(), { .user = QStringLiteral("ivo"), .password = QStringLiteral("tajna") }),
             qPrintable(m_mlsd.errorText()));
-        QVERIFY2(m_list.start(m_root.path(), { QString(), QString(), false, QStringLiteral("127.0.0.1") }),
-            qPrintable(m_list.errorText()));
+        QVERIFY2(m_list.start(m_root.path(), { .mlsd = false }), qPrintable(m_list.errorText()));
     }
 
     // The login learns from the server's features whether it can list with MLSD.
@@ -192,6 +192,72 @@ private slots:
         QCOMPARE(entries.first().size, size);
     }
 
+    // LIST lines of Unix and DOS (IIS) servers: kinds, sizes, dates as the server
+    // gives them, names in UTF-8 or Windows-1250 with their own bytes kept.
+    void listLines_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QString>("name"); // empty: the line gives no entry
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<QString>("date");
+        const QByteArray croatian = "\xe8\xe6\x9e\x9a\xf0.txt"; // čćžšđ in Windows-1250
+        auto row = [](const char *title, const QByteArray &line, const QString &name, const char *kind, qint64 size,
+                       const char *date) {
+            QTest::newRow(title) << line << name << QString::fromLatin1(kind) << size << QString::fromLatin1(date);
+        };
+        row("DOS directory, afternoon", "12-09-26  07:16PM       <DIR>          Pub", u"Pub"_s, "dir", 0,
+            "2026.12.09 19:16");
+        row("DOS just after midnight", "03-05-2024  12:05AM               1234 noc.txt", u"noc.txt"_s, "file", 1234,
+            "2024.03.05 00:05");
+        row("DOS just after noon", "03-05-2024  12:30PM                 10 podne.txt", u"podne.txt"_s, "file", 10,
+            "2024.03.05 12:30");
+        row("DOS last minute of the day", "01-01-68  11:59PM   1 kraj", u"kraj"_s, "file", 1, "2068.01.01 23:59");
+        row("DOS two-digit year of the 1900s", "01-31-99  09:00AM   500 stari.txt", u"stari.txt"_s, "file", 500,
+            "1999.01.31 09:00");
+        row("DOS 24-hour clock", "07-04-2021  18:45   2,048 iis.log", u"iis.log"_s, "file", 2048, "2021.07.04 18:45");
+        row("DOS blank before PM", "07-04-2021  06:45 PM   <DIR>   Moji dokumenti", u"Moji dokumenti"_s, "dir", 0,
+            "2021.07.04 18:45");
+        row("DOS Windows-1250 name", "07-04-2021  06:45PM   7 " + croatian, u"čćžšđ.txt"_s, "file", 7,
+            "2021.07.04 18:45");
+        row("DOS hour beyond 12", "07-04-2021  13:45PM   7 x", QString(), "", 0, "");
+        row("DOS month beyond 12", "13-04-2021  01:45PM   7 x", QString(), "", 0, "");
+        row("Unix directory", "drwxr-xr-x   2 owner group 4096 Mar  5  2024 Pub", u"Pub"_s, "dir", 0,
+            "2024.03.05 00:00");
+        row("Unix link", "lrwxrwxrwx   1 owner group    3 Mar  5  2024 linkdir -> Pub", u"linkdir"_s, "link", 0,
+            "2024.03.05 00:00");
+        row("Unix blanks in name", "-rw-r--r--   1 owner group  500 Mar  5  2024 a  b.txt", u"a  b.txt"_s, "file", 500,
+            "2024.03.05 00:00");
+        row("Unix without group", "-rw-r--r--   1 owner 500 Mar  5 14:07 x.txt", u"x.txt"_s, "file", 500,
+            "2024.03.05 14:07");
+        row("Unix UTF-8 name", "-rw-r--r--   1 o g 6 Mar  5  2024 čćž.txt"_ba, u"čćž.txt"_s, "file", 6,
+            "2024.03.05 00:00");
+        row("Unix name that climbs out", "-rw-r--r--   1 o g 6 Mar  5  2024 ../izvan.txt", QString(), "", 0, "");
+        row("total", "total 12", QString(), "", 0, "");
+    }
+    void listLines()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(QString, name);
+        QFETCH(QString, kind);
+        QFETCH(qint64, size);
+        QFETCH(QString, date);
+        const QDateTime now(QDate(2024, 6, 1), QTime(12, 0), QTimeZone::utc());
+        const FtpEntries entries = inet::FtpListingParser::parseList(line + "\r\n", now);
+        if (name.isEmpty()) {
+            QVERIFY(entries.isEmpty());
+            return;
+        }
+        QCOMPARE(entries.size(), 1);
+        const inet::FtpEntry &entry = entries.first();
+        QCOMPARE(entry.name, name);
+        // Requests name the entry by the bytes the server sent.
+        QVERIFY(line.endsWith(entry.rawName) || line.contains(QByteArray(entry.rawName + " -> ")));
+        QCOMPARE(entry.directory ? u"dir"_s : entry.link ? u"link"_s : u"file"_s, kind);
+        QCOMPARE(entry.size, size);
+        QCOMPARE(entry.lastWrite.toString(u"yyyy.MM.dd HH:mm"_s), date);
+    }
+
     // A LIST date with a year and no time is that day wherever the client is; a
     // time of day is UTC (as pyftpdlib lists) and shows in the client's zone.
     void listDatesInEveryZone_data()
@@ -245,10 +311,10 @@ private slots:
                      QStringLiteral("127.0.0.1"), port),
             qPrintable(peer.errorText()));
         inet::CurlDriver driver;
-        FtpSession session(driver, inet::FtpLogin { QStringLiteral("127.0.0.1"), port, QString(), QString() });
+        FtpSession session(driver, inet::FtpLogin { .host = QStringLiteral("127.0.0.1"), .port = port });
         session.setListing(mlsdServer ? FtpSession::Listing::Mlsd : FtpSession::Listing::List);
         QSignalSpy listed(&session, &FtpSession::listed);
-        session.list(QString(), 5);
+        session.list(QByteArray(), 5);
         QTRY_COMPARE_WITH_TIMEOUT(listed.size(), 1, 10000);
         QCOMPARE(listed.first().at(2).toInt(), 0);
         QStringList names;
@@ -335,7 +401,8 @@ private slots:
         QFETCH(int, error);
         inet::CurlDriver driver;
         const quint16 port = reachable ? m_mlsd.port() : PeerProcess::freePort();
-        FtpSession session(driver, inet::FtpLogin { QStringLiteral("127.0.0.1"), port, user, password });
+        FtpSession session(driver,
+            inet::FtpLogin { .host = QStringLiteral("127.0.0.1"), .port = port, .user = user, .password = password });
         QSignalSpy opened(&session, &FtpSession::opened);
         session.open(7);
         QTRY_COMPARE_WITH_TIMEOUT(opened.size(), 1, 10000);
@@ -358,7 +425,7 @@ private slots:
         Client client(m_mlsd);
         QVERIFY(client.open());
         const QString local = target.filePath(QStringLiteral("kopija"));
-        client.session.download(remote, local, 3);
+        client.session.download(remote.toUtf8(), local, 3);
         QTRY_VERIFY_WITH_TIMEOUT(client.downloadError.has_value(), 10000);
         QCOMPARE(*client.downloadError, 0);
         QCOMPARE(FtpTestTree::fileDigest(local), FtpTestTree::fileDigest(m_root.filePath(remote)));
@@ -372,7 +439,7 @@ private slots:
         QVERIFY(FtpTestTree::writeFile(local, "staro"));
         Client client(m_mlsd);
         QVERIFY(client.open());
-        client.session.download(QStringLiteral("nema.bin"), local, 3);
+        client.session.download("nema.bin", local, 3);
         QTRY_VERIFY_WITH_TIMEOUT(client.downloadError.has_value(), 10000);
         QVERIFY(*client.downloadError != 0);
         QFile file(local);
@@ -386,7 +453,7 @@ private slots:
     {
         Client client(m_mlsd);
         QVERIFY(client.open());
-        client.session.download(QStringLiteral("small.bin"), QStringLiteral("/proc/nije/moguce"), 3);
+        client.session.download("small.bin", QStringLiteral("/proc/nije/moguce"), 3);
         QTRY_VERIFY_WITH_TIMEOUT(client.downloadError.has_value(), 10000);
         QVERIFY(*client.downloadError != 0);
     }
@@ -397,7 +464,7 @@ private slots:
         Client client(m_mlsd);
         QVERIFY(client.open());
         client.statuses.clear();
-        client.session.list(QString(), 2);
+        client.session.list(QByteArray(), 2);
         client.session.close();
         QTest::qWait(500);
         QVERIFY(!client.listError.has_value());
@@ -413,7 +480,7 @@ private slots:
         for (int i = 0; i < 15; ++i) {
             QVERIFY(client.list(QString()));
             client.downloadError.reset();
-            client.session.download(QStringLiteral("small.bin"), target.filePath(QStringLiteral("k")), 3);
+            client.session.download("small.bin", target.filePath(QStringLiteral("k")), 3);
             QTRY_VERIFY_WITH_TIMEOUT(client.downloadError.has_value(), 20000);
             QCOMPARE(*client.downloadError, 0);
         }

@@ -7,12 +7,15 @@
 #include "platform/EngineThread.h"
 #include "platform/ToolSettings.h"
 
+#include <QAccessible>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -65,6 +68,13 @@ struct RunningTool
     }
 };
 
+void saveScreenshot(QWidget *widget, const QString &name)
+{
+    const QString shot = QDir::temp().filePath(name);
+    QVERIFY(widget->grab().save(shot));
+    qInfo("screenshot: %s", qPrintable(shot));
+}
+
 } // namespace
 
 class TestFtpWindow : public QObject
@@ -76,8 +86,8 @@ private slots:
     {
         QVERIFY(m_root.isValid() && m_work.isValid());
         QVERIFY(FtpTestTree::makeMain(m_root.path(), true));
-        QVERIFY2(m_server.start(m_root.path(), { User, Password, true, QStringLiteral("127.0.0.1") }),
-            qPrintable(m_server.errorText()));
+        QVERIFY2(
+            m_server.start(m_root.path(), { .user = User, .password = Password }), qPrintable(m_server.errorText()));
         // The tool keeps TORVEX.INI and its downloads in the working directory.
         QVERIFY(QDir::setCurrent(m_work.path()));
     }
@@ -202,9 +212,7 @@ private slots:
         QVERIFY(!small->icon(0).isNull());
 
         window->resize(460, 420);
-        const QString shot = QDir::temp().filePath(QStringLiteral("torvex-ftp-window.png"));
-        QVERIFY(window->grab().save(shot));
-        qInfo("screenshot: %s", qPrintable(shot));
+        saveScreenshot(window, QStringLiteral("torvex-ftp-window.png"));
 
         // Directories and ".." answer the right-click with the hint, files with the download.
         const int directory = tool.rowOf(QStringLiteral("sub dir"));
@@ -287,6 +295,73 @@ private slots:
         QVERIFY2(longestGap < 250, qPrintable(QString::number(longestGap)));
         QCOMPARE(FtpTestTree::fileDigest(QDir::current().filePath(QStringLiteral("big.bin"))),
             FtpTestTree::fileDigest(m_root.filePath(QStringLiteral("big.bin"))));
+    }
+
+    // A self-signed certificate is asked about in a box naming the server and
+    // the certificate's SHA-256; "Da" logs in.
+    void certificateQuestionInABox()
+    {
+        QTemporaryDir files;
+        QString error;
+        const QString certificate = files.filePath(QStringLiteral("cert.pem"));
+        const QString key = files.filePath(QStringLiteral("key.pem"));
+        QVERIFY2(PyftpdlibPeer::makeCertificate(certificate, key, &error), qPrintable(error));
+        PyftpdlibPeer server;
+        QVERIFY2(
+            server.start(m_root.path(), { .user = User, .password = Password, .certificate = certificate, .key = key }),
+            qPrintable(server.errorText()));
+        RunningTool tool;
+        FtpWindow *window = tool.window;
+        tool.login(server);
+        QTRY_VERIFY_WITH_TIMEOUT(window->certificateBox() && window->certificateBox()->isVisible(), 10000);
+        QMessageBox *box = window->certificateBox();
+        QCOMPARE(box->windowTitle(), QStringLiteral("Certifikat servera"));
+        QVERIFY(box->text().contains(server.address()));
+        QVERIFY(box->text().contains(
+            QString::fromLatin1(FtpTestTree::certificateDigest(certificate).toHex(':').toUpper())));
+        QCOMPARE(window->statusText(), QStringLiteral("nepoznat certifikat servera: čekam odgovor ..."));
+        saveScreenshot(box, QStringLiteral("torvex-ftp-certificate.png"));
+        QAbstractButton *yes = nullptr;
+        for (QAbstractButton *button : box->buttons())
+            yes = button->text() == u"Da" ? button : yes;
+        QVERIFY(yes);
+        QTest::mouseClick(yes, Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(window->list()->topLevelItemCount(), 6, 10000);
+        QVERIFY(!window->certificateBox());
+    }
+
+    // A running download shows its figures in the status line, whose accessible
+    // name is what it shows; "Prekid" stops it.
+    void runningDownloadShowsProgressAndStops()
+    {
+        QTemporaryDir root;
+        QVERIFY(
+            FtpTestTree::writeFile(root.filePath(QStringLiteral("spori.bin")), FtpTestTree::randomBytes(2048 * 1024)));
+        PyftpdlibPeer server;
+        QVERIFY2(server.start(root.path(), { .user = User, .password = Password, .throttle = 256 * 1024 }),
+            qPrintable(server.errorText()));
+        RunningTool tool;
+        FtpWindow *window = tool.window;
+        tool.login(server);
+        QTRY_COMPARE_WITH_TIMEOUT(window->list()->topLevelItemCount(), 1, 10000);
+        QVERIFY(!window->stopButton()->isEnabled());
+        std::unique_ptr<QMenu> menu(window->menuForRow(0));
+        menu->actions().first()->trigger();
+        const QRegularExpression figures(QStringLiteral("^spori\\.bin  \\d+ / 2048 Kb  \\d+%  \\d+ k/s$"));
+        QTRY_VERIFY_WITH_TIMEOUT(figures.match(window->statusText()).hasMatch(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!window->statusText().startsWith(QStringLiteral("spori.bin  0 /")), 3000);
+        QVERIFY(window->stopButton()->isEnabled());
+        QLabel *status = nullptr;
+        for (QLabel *label : window->findChildren<QLabel *>())
+            status = label->text() == window->statusText() ? label : status;
+        QVERIFY(status);
+        QCOMPARE(QAccessible::queryAccessibleInterface(status)->text(QAccessible::Name), status->text());
+        saveScreenshot(window, QStringLiteral("torvex-ftp-progress.png"));
+        QTest::mouseClick(window->stopButton(), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(window->statusText(), QStringLiteral("spori.bin  PREKINUT"), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!window->stopButton()->isEnabled(), 5000);
+        QCOMPARE(FtpTestTree::partials(QDir::currentPath(), QStringLiteral("spori.bin")).size(), 1);
+        QCOMPARE(unnamedControls(window), QStringList());
     }
 
 private:

@@ -39,6 +39,35 @@ QByteArray fileDigest(const QString &path)
     return hash.result().toHex();
 }
 
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList partials(const QString &directory, const QString &name)
+{
+    const QString prefix = u'.' + name + u'.';
+    QStringList found;
+    for (const QString &entry : QDir(directory).entryList(QDir::Files | QDir::Hidden)) {
+        if (entry.startsWith(prefix) && entry.endsWith(QStringLiteral(".part")))
+            found.append(QDir(directory).filePath(entry));
+    }
+    return found;
+}
+
+QByteArray certificateDigest(const QString &pemPath)
+{
+    const QByteArray pem = readAll(pemPath);
+    const QByteArray begin = "-----BEGIN CERTIFICATE-----";
+    const qsizetype from = pem.indexOf(begin);
+    const qsizetype to = pem.indexOf("-----END CERTIFICATE-----");
+    if (from < 0 || to < from)
+        return {};
+    const QByteArray der = QByteArray::fromBase64(pem.mid(from + begin.size(), to - from - begin.size()));
+    return QCryptographicHash::hash(der, QCryptographicHash::Sha256);
+}
+
 bool makeMain(const QString &root, bool withBigFile)
 {
     QDir dir(root);

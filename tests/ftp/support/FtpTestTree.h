@@ -22,5 +22,11 @@ inline constexpr qint64 BigFileSize = 50LL * 1024 * 1024;
 QByteArray randomBytes(qint64 size);
 bool writeFile(const QString &path, const QByteArray &bytes);
 QByteArray fileDigest(const QString &path);
+QByteArray readAll(const QString &path);
+
+// The hidden partial files a download of `name` left in directory.
+QStringList partials(const QString &directory, const QString &name);
+// The SHA-256 of the certificate in a PEM file, over its DER bytes.
+QByteArray certificateDigest(const QString &pemPath);
 
 } // namespace FtpTestTree
