@@ -1,6 +1,7 @@
 #include "ftp/FtpEngine.h"
 
 #include "platform/SettingKeys.h"
+#include "platform/TrailingBlanks.h"
 #include "platform/inet/CurlDriver.h"
 
 #include <QDir>
@@ -63,13 +64,6 @@ QString withSlash(const QString &path)
     return path.endsWith(u'/') ? path : path + u'/';
 }
 
-QString withoutTrailingBlanks(QString text)
-{
-    while (text.endsWith(u' '))
-        text.chop(1);
-    return text;
-}
-
 // "host" or "host:port".
 inet::FtpLogin loginFor(const QString &server, const QString &user, const QString &password)
 {
@@ -91,8 +85,7 @@ inet::FtpLogin loginFor(const QString &server, const QString &user, const QStrin
 FtpEngine::FtpEngine(const SettingsFile &settings, const QString &workingDirectory)
     : m_file(settings)
     , m_settings(SettingKeys::ftp(),
-          { { QStringLiteral("FTPPut"),
-              withSlash(workingDirectory.isEmpty() ? QDir::currentPath() : workingDirectory) } })
+          { { "FTPPut", withSlash(workingDirectory.isEmpty() ? QDir::currentPath() : workingDirectory) } })
 {
     qRegisterMetaType<FtpRows>();
 }

@@ -57,7 +57,7 @@ int validPort(int port)
 
 ServerEngine::ServerEngine(const SettingsFile &settings)
     : m_file(settings)
-    , m_settings(SettingKeys::server(), { { QStringLiteral("WShttpPath"), defaultDirectory() } })
+    , m_settings(SettingKeys::server(), { { "WShttpPath", defaultDirectory() } })
     , m_poller(new SocketPoller(this))
     , m_sweepTimer(new QTimer(this))
     , m_refreshTimer(new QTimer(this))

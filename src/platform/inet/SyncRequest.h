@@ -40,11 +40,13 @@ public:
     qint64 read(char *into, qint64 maximum, std::chrono::milliseconds limit);
 
     int error() const { return m_error; }
+    // The size of the body the server announced (Content-Length, or an FTP
+    // server's SIZE), once the request is open; -1 when it announced none.
+    qint64 announcedSize() const;
 
 private:
     // Drives the transfer until ready() holds, the transfer ends or the limit passed.
-    template<typename Ready>
-    void waitFor(Ready ready, std::chrono::milliseconds limit);
+    template <typename Ready> void waitFor(Ready ready, std::chrono::milliseconds limit);
     void reap();
     static size_t onHeader(char *data, size_t size, size_t count, void *self);
     static size_t onData(char *data, size_t size, size_t count, void *self);

@@ -86,7 +86,7 @@ private slots:
         QTRY_VERIFY(showsPicture());
         const auto labels = window->findChildren<QLabel *>();
         QVERIFY(std::any_of(labels.cbegin(), labels.cend(), [&](QLabel *label) { return label->text() == local; }));
-        QVERIFY2(unnamedControls(window).isEmpty(), qPrintable(unnamedControls(window).join(u", ")));
+        QVERIFY2(accessibilityFaults(window).isEmpty(), qPrintable(accessibilityFaults(window).join(u", ")));
         m_launcher->container(window)->grab().save(QStringLiteral("/tmp/torvex-worker.png"));
         QTRY_COMPARE_WITH_TIMEOUT(closed.size(), 1, 10000);
         QTRY_VERIFY(!DownloadWorkers::isRunning(0));

@@ -58,11 +58,11 @@ class TestPageGetterWindow : public QObject
         return nullptr;
     }
 
-    static QLabel *label(QWidget *window, const QString &name)
+    static QLabel *label(QWidget *window, const QString &description)
     {
         const auto labels = window->findChildren<QLabel *>();
         for (QLabel *candidate : labels) {
-            if (candidate->accessibleName() == name)
+            if (candidate->accessibleDescription() == description)
                 return candidate;
         }
         return nullptr;
@@ -123,8 +123,8 @@ private slots:
         // The keyboard walks the controls in their order: URL, local file, the
         // proxy check box and entry, "Start", "Prekid".
         useProxy->click();
-        const QList<QWidget *> order{entry(window, u"URL:"_qs), entry(window, u"Lokal:"_qs), useProxy, proxy,
-                                     button(window, u"Start"_qs), button(window, u"Prekid"_qs)};
+        const QList<QWidget *> order { entry(window, u"URL:"_qs), entry(window, u"Lokal:"_qs), useProxy, proxy,
+            button(window, u"Start"_qs), button(window, u"Prekid"_qs) };
         QWidget *at = order.first();
         for (qsizetype i = 1; i < order.size(); ++i) {
             do
@@ -133,7 +133,7 @@ private slots:
             QCOMPARE(at, order.at(i));
         }
         useProxy->click();
-        QVERIFY2(unnamedControls(window).isEmpty(), qPrintable(unnamedControls(window).join(u", ")));
+        QVERIFY2(accessibilityFaults(window).isEmpty(), qPrintable(accessibilityFaults(window).join(u", ")));
         QSignalSpy closed(m_launcher, &ToolLauncher::windowClosed);
         button(window, u"Prekid"_qs)->click();
         QTRY_COMPARE(closed.size(), 1);
@@ -169,8 +169,7 @@ private slots:
         QVERIFY(window);
         QTRY_VERIFY(!entry(window, u"URL:"_qs)->text().isEmpty());
         QMetaObject::invokeMethod(window, "showProgress", Q_ARG(qint64, 150000), Q_ARG(qint64, 150000),
-                                  Q_ARG(QString, u"150000/150000"_qs), Q_ARG(QString, u"100%"_qs),
-                                  Q_ARG(QString, u"1234.5k/s"_qs));
+            Q_ARG(QString, u"150000/150000"_qs), Q_ARG(QString, u"100%"_qs), Q_ARG(QString, u"1234.5k/s"_qs));
         QCOMPARE(label(window, u"Bajtovi"_qs)->text(), u"150000/150000"_qs);
         QCOMPARE(window->findChild<QProgressBar *>()->value(), 150000);
         m_launcher->container(window)->grab().save(QStringLiteral("/tmp/torvex-getter.png"));
@@ -190,13 +189,12 @@ private slots:
         button(window, u"Start"_qs)->click();
         QTRY_COMPARE_WITH_TIMEOUT(closed.size(), 1, 10000);
         QMessageBox *box = nullptr;
-        QTRY_VERIFY((box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
-                    || [&box] {
-                           for (QWidget *top : QApplication::topLevelWidgets())
-                               if ((box = qobject_cast<QMessageBox *>(top)) && box->isVisible())
-                                   return true;
-                           return false;
-                       }());
+        QTRY_VERIFY((box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) || [&box] {
+            for (QWidget *top : QApplication::topLevelWidgets())
+                if ((box = qobject_cast<QMessageBox *>(top)) && box->isVisible())
+                    return true;
+            return false;
+        }());
         QCOMPARE(box->text(), u"WriteFile failed"_qs);
         box->accept();
     }
