@@ -1,19 +1,21 @@
 #include "platform/DialogUnits.h"
 
 #include <algorithm>
-#include <limits>
 
 namespace {
 
 constexpr int UnitsPerCharWidth = 4;
 constexpr int UnitsPerCharHeight = 8;
+// Qt's largest window size (QWIDGETSIZE_MAX); positions are bounded alike, so
+// the edges of any rectangle made of them stay within an int.
+constexpr qint64 PixelLimit = (1 << 24) - 1;
 
 int scaled(int value, int numerator, int denominator)
 {
     const qint64 product = qint64(value) * numerator;
     const qint64 half = denominator / 2;
     const qint64 rounded = product >= 0 ? (product + half) / denominator : (product - half) / denominator;
-    return int(std::clamp<qint64>(rounded, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+    return int(std::clamp<qint64>(rounded, -PixelLimit, PixelLimit));
 }
 
 } // namespace

@@ -7,7 +7,8 @@
 // A window's dialog units: a horizontal unit is a quarter of its font's average
 // character width, a vertical unit an eighth of the font's height. Converted as
 // the desktop converts them (to the nearest whole number, halves away from
-// zero), and never beyond what an int holds, whatever a damaged value says.
+// zero), and never beyond what the window system takes (Qt's largest window
+// size), whatever a damaged value says.
 class DialogUnits
 {
 public:

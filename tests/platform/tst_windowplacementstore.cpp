@@ -263,6 +263,10 @@ void TestWindowPlacementStore::placed_data()
     QTest::newRow("larger than the screen")
         << QByteArray("Maximize=No\r\nXPos=0\r\nYPos=0\r\nHeight=2000000000\r\nWidth=2000000000\r\n") << screen
         << screen << QByteArray("Maximize=No\r\nXPos=0\r\nYPos=0\r\nHeight=512\r\nWidth=731\r\n");
+    QTest::newRow("no screen to fit into: the window system's largest size")
+        << QByteArray("Maximize=No\r\nXPos=0\r\nYPos=0\r\nHeight=2000000000\r\nWidth=2000000000\r\n") << QRect()
+        << QRect(0, 0, 16777215, 16777215)
+        << QByteArray("Maximize=No\r\nXPos=0\r\nYPos=0\r\nHeight=8388608\r\nWidth=9586980\r\n");
     QTest::newRow("a screen that does not start at 0")
         << QByteArray("Maximize=No\r\nXPos=0\r\nYPos=0\r\nHeight=190\r\nWidth=310\r\n") << QRect(1280, 30, 1920, 1050)
         << QRect(1280, 30, 543, 380) << QByteArray("Maximize=No\r\nXPos=731\r\nYPos=15\r\nHeight=190\r\nWidth=310\r\n");
