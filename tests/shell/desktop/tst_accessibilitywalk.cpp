@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLoggingCategory>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMessageBox>
@@ -257,7 +258,9 @@ private slots:
         buttonIn(getter, u"Start"_s)->click();
         buttonIn(crawler, u"Start"_s)->click();
         QTRY_VERIFY_WITH_TIMEOUT(m_frame->launcher().openWindows().size() >= 12, 15000);
+        m_frame->mdiArea()->tileSubWindows();
         QTest::qWait(1500);
+        m_frame->grab().save(u"/tmp/torvex-walk.png"_s);
 
         QHash<QString, QString> first;
         QSet<QString> windows;
