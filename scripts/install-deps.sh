@@ -8,6 +8,7 @@ PACKAGES="build-essential cmake ninja-build git pkg-config \
   libcurl4-openssl-dev libssl-dev ca-certificates \
   lighttpd tinyproxy python3 python3-pyftpdlib python3-openssl openssl curl wget httrack wrk ffmpeg \
   chromium xvfb xauth fonts-dejavu-core \
+  dbus-daemon at-spi2-core python3-pyatspi x11-utils \
   clang libclang-rt-14-dev \
   dpkg-dev file desktop-file-utils appstream lintian"
 missing=""

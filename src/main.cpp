@@ -10,7 +10,8 @@ int main(int argc, char *argv[])
     DescriptorLimit::raiseSoftLimit();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("torvex"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Net + by Quorin"));
+    // No display name: Qt would add it to every top-level window's caption on
+    // the desktop ("Cpu — Net + by Quorin"), where each caption is the tool's own.
     QApplication::setDesktopFileName(QStringLiteral("torvex"));
 
     WindowPlacementStore placements(SettingsFile::standard());

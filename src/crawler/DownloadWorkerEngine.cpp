@@ -1,5 +1,6 @@
 #include "crawler/DownloadWorkerEngine.h"
 
+#include "platform/TrailingBlanks.h"
 #include "platform/inet/CurlDriver.h"
 #include "platform/inet/InetError.h"
 #include "platform/inet/InetStatus.h"
@@ -16,14 +17,6 @@ constexpr int TitleTail = 35;
 const QString TitleEllipsis = QStringLiteral("... ");
 const QString AttemptMark = QStringLiteral(" #");
 const QString AgentPrefix = QStringLiteral("HTTP_");
-
-QString withoutTrailingBlanks(const QString &text)
-{
-    qsizetype end = text.size();
-    while (end > 0 && text.at(end - 1).isSpace())
-        --end;
-    return text.left(end);
-}
 
 } // namespace
 

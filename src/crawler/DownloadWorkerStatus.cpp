@@ -1,6 +1,7 @@
 #include "crawler/DownloadWorkerStatus.h"
 
 #include "crawler/InternetStatusText.h"
+#include "platform/TrailingBlanks.h"
 
 namespace {
 
@@ -31,8 +32,5 @@ void DownloadWorkerStatus::clear()
 
 QString DownloadWorkerStatus::shown() const
 {
-    qsizetype end = m_field.size();
-    while (end > 0 && m_field.at(end - 1) == u' ')
-        --end;
-    return m_field.left(end);
+    return withoutTrailingBlanks(m_field);
 }

@@ -3,6 +3,7 @@
 #include "ftp/ServerAddress.h"
 #include "ftp/TrustedCertificates.h"
 #include "platform/SettingKeys.h"
+#include "platform/TrailingBlanks.h"
 #include "platform/inet/CurlDriver.h"
 #include "platform/inet/FtpListingParser.h"
 #include "platform/inet/InetError.h"
@@ -75,13 +76,6 @@ QString withSlash(const QString &path)
     return path.endsWith(u'/') ? path : path + u'/';
 }
 
-QString withoutTrailingBlanks(QString text)
-{
-    while (text.endsWith(u' '))
-        text.chop(1);
-    return text;
-}
-
 QByteArray joined(const QList<QByteArray> &segments)
 {
     return segments.isEmpty() ? QByteArray() : segments.join('/');
@@ -92,8 +86,7 @@ QByteArray joined(const QList<QByteArray> &segments)
 FtpEngine::FtpEngine(const SettingsFile &settings, const QString &workingDirectory)
     : m_file(settings)
     , m_settings(SettingKeys::ftp(),
-          { { QStringLiteral("FTPPut"),
-              withSlash(workingDirectory.isEmpty() ? QDir::currentPath() : workingDirectory) } })
+          { { "FTPPut", withSlash(workingDirectory.isEmpty() ? QDir::currentPath() : workingDirectory) } })
     , m_progressTimer(this)
 {
     qRegisterMetaType<FtpRows>();

@@ -17,13 +17,13 @@ const QString RateUnit = QStringLiteral("k/s");
 const QString PercentUnit = QStringLiteral("%");
 
 // One slice of reading before the engine looks at its event loop again.
-constexpr std::chrono::milliseconds Slice{20};
-constexpr std::chrono::milliseconds ReadWait{100};
+constexpr std::chrono::milliseconds Slice { 20 };
+constexpr std::chrono::milliseconds ReadWait { 100 };
 
-constexpr const char *UrlKey = "SHTTPurl";
-constexpr const char *ProxyKey = "SHTTPproxy";
-constexpr const char *UseProxyKey = "SHTTPiproxy";
-constexpr const char *LocalKey = "SHTTPlf";
+constexpr SettingName UrlKey = "SHTTPurl";
+constexpr SettingName ProxyKey = "SHTTPproxy";
+constexpr SettingName UseProxyKey = "SHTTPiproxy";
+constexpr SettingName LocalKey = "SHTTPlf";
 
 QString errorText(int code)
 {
@@ -70,9 +70,9 @@ void PageGetterEngine::onStart()
     m_settings.load(m_file);
     m_timer = new QTimer(this);
     m_timer->setInterval(m_options.tick);
-    connect(m_timer, &QTimer::timeout, this, &PageGetterEngine::reportProgress);
-    emit valuesLoaded({m_settings.text(UrlKey), m_settings.text(LocalKey), m_settings.flag(UseProxyKey),
-                       m_settings.text(ProxyKey)});
+    connect(m_timer, &QTimer::timeout, this, [this] { reportProgress(false); });
+    emit valuesLoaded({ m_settings.text(UrlKey), m_settings.text(LocalKey), m_settings.flag(UseProxyKey),
+        m_settings.text(ProxyKey) });
 }
 
 void PageGetterEngine::onStop()
@@ -189,7 +189,7 @@ bool PageGetterEngine::waitedTooLong()
 void PageGetterEngine::fail(int error)
 {
     if (m_downloading)
-        reportProgress();
+        reportProgress(false);
     emit statusChanged(errorText(error));
     closeHandles();
     QTimer::singleShot(m_options.failureHold, this, &ToolEngine::closeRequested);
@@ -198,7 +198,7 @@ void PageGetterEngine::fail(int error)
 void PageGetterEngine::endDownload()
 {
     const bool stored = m_local.close();
-    reportProgress();
+    reportProgress(stored);
     if (!stored) {
         failWrite();
         return;
@@ -225,9 +225,15 @@ void PageGetterEngine::closeHandles()
     m_local.close();
 }
 
-void PageGetterEngine::reportProgress()
+void PageGetterEngine::reportProgress(bool complete)
 {
     m_largest = qMax(m_largest, m_total);
-    emit progress(m_total, m_largest, QString::number(m_total) + u'/' + QString::number(m_largest),
-                  percentText(m_total, m_largest), rateText(m_total, m_started.isValid() ? m_started.elapsed() : 0));
+    if (m_request)
+        m_announced = m_request->announcedSize();
+    // The announced size is the range; without one, the largest total so far.
+    const qint64 range = m_announced >= 0 ? qMax(m_announced, m_total) : m_largest;
+    // The last bytes may still wait in the file's buffer until it is closed.
+    const qint64 stored = complete || m_announced < 0 ? m_total : qMin(m_total, range - 1);
+    emit progress(m_total, range, QString::number(m_total) + u'/' + QString::number(range), percentText(stored, range),
+        rateText(m_total, m_started.isValid() ? m_started.elapsed() : 0));
 }

@@ -20,12 +20,12 @@ class SyncRequest;
 
 struct PageGetterOptions
 {
-    std::chrono::milliseconds tick{std::chrono::seconds(1)};
+    std::chrono::milliseconds tick { std::chrono::seconds(1) };
     // A server that brings nothing for this long, before or during the body,
     // ends the download with the time-out error instead of holding the window.
-    std::chrono::milliseconds readLimit{std::chrono::seconds(20)};
+    std::chrono::milliseconds readLimit { std::chrono::seconds(20) };
     // How long a failure stays readable in the status before the window closes.
-    std::chrono::milliseconds failureHold{std::chrono::milliseconds(1500)};
+    std::chrono::milliseconds failureHold { std::chrono::milliseconds(1500) };
 };
 
 // The Page getter: downloads one URL into one local file with a synchronous
@@ -37,14 +37,14 @@ class PageGetterEngine : public ToolEngine
 
 public:
 
-    explicit PageGetterEngine(const SettingsFile &settings = SettingsFile::standard(), const PageGetterOptions &options = {},
-                              QObject *parent = nullptr);
+    explicit PageGetterEngine(const SettingsFile &settings = SettingsFile::standard(),
+        const PageGetterOptions &options = {}, QObject *parent = nullptr);
     ~PageGetterEngine() override;
 
     static QString agentName();
-    // "k/s": kilobytes (of 1000 bytes) per second; "%": of the largest total so far.
+    // "k/s": kilobytes (of 1000 bytes) per second; "%": of the range.
     static QString rateText(qint64 total, qint64 elapsedMs);
-    static QString percentText(qint64 total, qint64 largest);
+    static QString percentText(qint64 total, qint64 range);
 
 public slots:
     void setValues(const PageGetterValues &values);
@@ -55,8 +55,10 @@ public slots:
 signals:
     void valuesLoaded(const PageGetterValues &values);
     void statusChanged(const QString &text);
-    // Once a tick while downloading, and once at the end.
-    void progress(qint64 total, qint64 largest, const QString &bytes, const QString &percent, const QString &rate);
+    // Once a tick while downloading, and once at the end. The range is the size
+    // the server announced, else the largest total so far; bytes is "total/range",
+    // and the percentage reaches 100% only once the file holds every byte.
+    void progress(qint64 total, qint64 range, const QString &bytes, const QString &percent, const QString &rate);
     void writeFailed();
 
 protected:
@@ -71,7 +73,7 @@ private:
     void endDownload();
     void failWrite();
     void closeHandles();
-    void reportProgress();
+    void reportProgress(bool complete);
 
     SettingsFile m_file;
     PageGetterOptions m_options;
@@ -84,6 +86,7 @@ private:
     QElapsedTimer m_lastData; // since the start or the last bytes read
     qint64 m_total = 0;
     qint64 m_largest = 0;
+    qint64 m_announced = -1; // the size the server announced, -1 for none
     bool m_opening = false;
     bool m_downloading = false;
     bool m_pumpQueued = false;

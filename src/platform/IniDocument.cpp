@@ -1,19 +1,8 @@
 #include "platform/IniDocument.h"
 
+#include "platform/TrailingBlanks.h"
+
 namespace {
-
-bool isBlank(QChar c)
-{
-    return c == u' ' || c == u'\t';
-}
-
-QString withoutTrailingBlanks(const QString &text)
-{
-    qsizetype end = text.size();
-    while (end > 0 && isBlank(text.at(end - 1)))
-        --end;
-    return text.left(end);
-}
 
 // The section name of a "[name]" line, or nullopt for any other line.
 std::optional<QStringView> sectionName(QStringView line)
@@ -160,7 +149,8 @@ bool IniDocument::setValues(const QString &section, const QList<QPair<QString, Q
             if (const auto line = finder.find(key)) {
                 QString &text = m_lines[*line];
                 const qsizetype valueStart = text.indexOf(u'=') + 1;
-                if (withoutTrailingBlanks(text.mid(valueStart)) != value) {
+                // Stored trailing blanks go too: a value is never stored with them.
+                if (QStringView(text).sliced(valueStart) != value) {
                     text = text.left(valueStart) + value;
                     changed = true;
                 }

@@ -1,6 +1,7 @@
 #include "platform/SettingsFile.h"
 
 #include "platform/IniDocument.h"
+#include "platform/TrailingBlanks.h"
 #include "platform/Windows1250.h"
 
 #include <QDir>
@@ -32,16 +33,9 @@ QMutex &profileLock()
     return lock;
 }
 
-QString clipped(QString text)
-{
-    while (!text.isEmpty() && (text.back() == u' ' || text.back() == u'\t'))
-        text.chop(1);
-    return text;
-}
-
 QString limited(const QString &text, qsizetype limit)
 {
-    return clipped(clipped(text).left(limit));
+    return withoutTrailingBlanks(withoutTrailingBlanks(text).left(limit));
 }
 
 QString sectionOrKeyName(const QString &name)
@@ -233,6 +227,15 @@ QString SettingsFile::read(const QString &section, const QString &key) const
 
 QStringList SettingsFile::readMany(const QString &section, const QStringList &keys) const
 {
+    QStringList values;
+    values.reserve(keys.size());
+    for (const auto &value : readPresent(section, keys))
+        values.append(value.value_or(QString()));
+    return values;
+}
+
+QList<std::optional<QString>> SettingsFile::readPresent(const QString &section, const QStringList &keys) const
+{
     const QString sectionName = sectionOrKeyName(section);
     QStringList names;
     names.reserve(keys.size());
@@ -241,10 +244,11 @@ QStringList SettingsFile::readMany(const QString &section, const QStringList &ke
     QMutexLocker locker(&profileLock());
     const IniDocument document = load(resolve(m_fileName)).value_or(IniDocument::parse(QString()));
     locker.unlock();
-    QStringList values;
-    values.reserve(keys.size());
-    for (const auto &value : document.values(sectionName, names))
-        values.append(value.value_or(QString()).left(ValueLimit));
+    QList<std::optional<QString>> values = document.values(sectionName, names);
+    for (auto &value : values) {
+        if (value)
+            value->truncate(ValueLimit);
+    }
     return values;
 }
 

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 // The Settings file: one INI text file (TORVEX.INI in the working directory)
 // holding the tools' keys, the windows' placement and the sector list.
 //
@@ -41,6 +43,8 @@ public:
     // Several keys of one section in one step: the file is read once, and the
     // values are those of one moment (no write of another thread in between).
     QStringList readMany(const QString &section, const QStringList &keys) const;
+    // readMany() that tells a missing key (nullopt) from an empty one.
+    QList<std::optional<QString>> readPresent(const QString &section, const QStringList &keys) const;
     // Several keys of one section written in order as one atomic replacement
     // of the file: either all of them are stored or none.
     bool writeMany(const QString &section, const QList<QPair<QString, QString>> &entries);

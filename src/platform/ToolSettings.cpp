@@ -29,12 +29,15 @@ QString nameOf(const SettingKey &key)
 
 } // namespace
 
-ToolSettings::ToolSettings(std::span<const SettingKey> keys, const QHash<QString, QString> &overrides)
+ToolSettings::ToolSettings(std::span<const SettingKey> keys, std::initializer_list<SettingOverride> overrides)
     : m_keys(keys)
 {
+    QHash<QString, QString> machineDefaults;
+    for (const SettingOverride &override : overrides)
+        machineDefaults.insert(nameOf(keyFor(override.key)), override.value);
     for (const SettingKey &key : m_keys) {
         const QString name = nameOf(key);
-        const QString value = normalised(key, overrides.value(name, QString::fromLatin1(key.defaultValue)));
+        const QString value = normalised(key, machineDefaults.value(name, QString::fromLatin1(key.defaultValue)));
         m_defaults.insert(name, value);
         if (key.scope == KeyScope::PerWindow)
             m_perWindow.insert(name, value);
@@ -70,35 +73,34 @@ bool ToolSettings::save(SettingsFile &file) const
     return file.writeMany(SettingsFile::toolSection(), entries);
 }
 
-QString ToolSettings::text(const char *key) const
+QString ToolSettings::text(SettingName key) const
 {
     return stored(keyFor(key));
 }
 
-qint32 ToolSettings::number(const char *key) const
+qint32 ToolSettings::number(SettingName key) const
 {
     return SettingsFile::numericValue(stored(keyFor(key)));
 }
 
-void ToolSettings::setText(const char *key, const QString &value)
+void ToolSettings::setText(SettingName key, const QString &value)
 {
     store(keyFor(key), value);
 }
 
-void ToolSettings::setNumber(const char *key, qint32 value)
+void ToolSettings::setNumber(SettingName key, qint32 value)
 {
     store(keyFor(key), QString::number(value));
 }
 
-const SettingKey &ToolSettings::keyFor(const char *key) const
+const SettingKey &ToolSettings::keyFor(SettingName key) const
 {
-    for (const SettingKey &candidate : m_keys) {
-        if (qstrcmp(candidate.name, key) == 0)
-            return candidate;
-    }
+    const SettingKey *candidate = &key.key();
+    if (!m_keys.empty() && candidate >= &m_keys.front() && candidate <= &m_keys.back())
+        return *candidate;
     // A key of another tool is a mistake in the calling code; it reads as empty
     // and takes no value rather than ending the program.
-    qWarning("ToolSettings: %s is not a key of this tool", key);
+    qWarning("ToolSettings: %s is not a key of this tool", candidate->name);
     static const SettingKey unknown { "", KeyKind::Text, 0, KeyScope::PerWindow, "" };
     return unknown;
 }

@@ -5,9 +5,17 @@
 #include <QHash>
 #include <QString>
 
+#include <initializer_list>
 #include <span>
 
 class SettingsFile;
+
+// A default that depends on the machine (the working directory, the home directory).
+struct SettingOverride
+{
+    SettingName key;
+    QString value;
+};
 
 // The values of one tool window's keys, with the rules every tool shares:
 // - load(): only when the first key is present and not empty are all keys read,
@@ -21,9 +29,8 @@ class SettingsFile;
 class ToolSettings
 {
 public:
-    // keys: the tool's span from SettingKeys. overrides: defaults that depend on
-    // the machine (the working directory, the home directory), by key name.
-    explicit ToolSettings(std::span<const SettingKey> keys, const QHash<QString, QString> &overrides = {});
+    // keys: the tool's span from SettingKeys.
+    explicit ToolSettings(std::span<const SettingKey> keys, std::initializer_list<SettingOverride> overrides = {});
 
     // Applies the first-key rule; returns whether the keys were read.
     bool load(const SettingsFile &file);
@@ -31,21 +38,23 @@ public:
     // false when the file could not be written.
     bool save(SettingsFile &file) const;
 
-    QString text(const char *key) const;
-    qint32 number(const char *key) const;
-    bool flag(const char *key) const { return number(key) != 0; }
+    // A key is named as in the table ("SHTTPurl"); a name the table lacks does
+    // not compile, a key of another tool reads empty and takes no value.
+    QString text(SettingName key) const;
+    qint32 number(SettingName key) const;
+    bool flag(SettingName key) const { return number(key) != 0; }
 
     // Text is cut to the key's capacity.
-    void setText(const char *key, const QString &value);
-    void setNumber(const char *key, qint32 value);
-    void setFlag(const char *key, bool on) { setNumber(key, on ? 1 : 0); }
+    void setText(SettingName key, const QString &value);
+    void setNumber(SettingName key, qint32 value);
+    void setFlag(SettingName key, bool on) { setNumber(key, on ? 1 : 0); }
 
     // For tests only: forgets what earlier windows left in the process-wide
     // keys, so each test starts from the defaults.
     static void resetSharedValues();
 
 private:
-    const SettingKey &keyFor(const char *key) const;
+    const SettingKey &keyFor(SettingName key) const;
     QString normalised(const SettingKey &key, const QString &value) const;
     QString stored(const SettingKey &key) const;
     void store(const SettingKey &key, const QString &value);

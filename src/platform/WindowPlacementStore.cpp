@@ -1,7 +1,9 @@
 #include "platform/WindowPlacementStore.h"
 
+#include "platform/DialogUnits.h"
 #include "platform/SettingsFile.h"
 
+#include <algorithm>
 #include <atomic>
 
 namespace {
@@ -44,8 +46,13 @@ WindowPlacementStore::WindowPlacementStore(const SettingsFile &file)
     QStringList keys;
     for (int i = 1; i <= count; ++i)
         keys.append(sectorKey(i));
-    for (const QString &entry : settings.readMany(SectorSection, keys))
-        m_sectors.append(sectorFields(entry));
+    // A count beyond the entries present keeps those that are (a missing one
+    // among them reads as empty), never padding up to the count.
+    const QList<std::optional<QString>> entries = settings.readPresent(SectorSection, keys);
+    const auto last
+        = std::find_if(entries.crbegin(), entries.crend(), [](const auto &entry) { return entry.has_value(); });
+    for (auto entry = entries.cbegin(); entry != last.base(); ++entry)
+        m_sectors.append(sectorFields(entry->value_or(QString())));
 }
 
 WindowPlacementStore::~WindowPlacementStore()
@@ -103,6 +110,23 @@ void WindowPlacementStore::release()
         entries.append({ sectorKey(i + 1), m_sectors.at(i).join(u',') });
     SettingsFile settings(m_fileName);
     settings.writeMany(SectorSection, entries);
+}
+
+std::optional<QRect> WindowPlacementStore::placed(const StoredPlacement &stored, const DialogUnits &units,
+    const QRect &area, const QSize &current, const QSize &minimum, bool resizable)
+{
+    if (!stored.position)
+        return std::nullopt;
+    const QRect wanted(
+        units.toPixels(*stored.position), resizable && stored.size ? units.toPixels(*stored.size) : current);
+    if (area.isEmpty())
+        return wanted;
+    const int width = std::max(std::min(wanted.width(), area.width()), minimum.width());
+    const int height = std::max(std::min(wanted.height(), area.height()), minimum.height());
+    // Where the window is wider than the area, its left edge stays in sight.
+    const int x = std::max(area.left(), std::min(wanted.x(), area.left() + area.width() - width));
+    const int y = std::max(area.top(), std::min(wanted.y(), area.top() + area.height() - height));
+    return QRect(x, y, width, height);
 }
 
 QList<QStringList> WindowPlacementStore::sectors() const

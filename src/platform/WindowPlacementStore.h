@@ -10,6 +10,7 @@
 
 #include <optional>
 
+class DialogUnits;
 class SettingsFile;
 
 // What a placement section holds, in dialog units.
@@ -54,12 +55,21 @@ public:
     // Each entry holds up to three fields.
     QList<QStringList> sectors() const;
 
+    // Where a window goes, in pixels, by its stored placement: the stored position
+    // and, for a resizable window, the stored size (else its current one), in the
+    // window's dialog units, fitted into the area that shows it (the screen's, or
+    // the MDI area): no larger than the area (nor smaller than the window's
+    // minimum), moved in as far as needed to be seen whole. nullopt when no
+    // position is stored; an empty area fits nothing.
+    static std::optional<QRect> placed(const StoredPlacement &stored, const DialogUnits &units, const QRect &area,
+        const QSize &current, const QSize &minimum, bool resizable);
+
     // The store that main() created, or nullptr (in engine tests).
     static WindowPlacementStore *instance();
     static void setInstance(WindowPlacementStore *store);
 
-    // The list holds at most this many entries; a larger count in the file is
-    // taken as this many, so a damaged count cannot exhaust the memory.
+    // The list holds at most this many entries, so a damaged count cannot
+    // exhaust the memory; only the entries present in the file are kept.
     static constexpr int MaxSectors = 9999;
 
 private:

@@ -83,7 +83,7 @@ bool socketAddress(const QString &text, int family, quint16 port, sockaddr_stora
 
 ServerEngine::ServerEngine(const SettingsFile &settings)
     : m_file(settings)
-    , m_settings(SettingKeys::server(), { { QStringLiteral("WShttpPath"), defaultDirectory() } })
+    , m_settings(SettingKeys::server(), { { "WShttpPath", defaultDirectory() } })
     , m_poller(new SocketPoller(this))
     , m_registry(new ConnectionRegistry(this))
     , m_log(new ServerLog(this))

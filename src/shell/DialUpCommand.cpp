@@ -1,10 +1,10 @@
 #include "shell/DialUpCommand.h"
 
+#include "platform/TrailingBlanks.h"
+
 std::optional<DialUpCommand> DialUpCommand::forConnection(const QString &name)
 {
-    QString peer = name;
-    while (peer.endsWith(u' '))
-        peer.chop(1);
+    const QString peer = withoutTrailingBlanks(name);
     if (peer.isEmpty())
         return std::nullopt;
     return DialUpCommand { QStringLiteral("pon"), { peer } };

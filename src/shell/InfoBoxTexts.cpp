@@ -1,5 +1,6 @@
 #include "shell/InfoBoxTexts.h"
 
+#include "platform/TrailingBlanks.h"
 #include "platform/system/ProcessorFacts.h"
 #include "platform/system/UserIdentity.h"
 
@@ -8,13 +9,6 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr qsizetype VendorWidth = 32;
-
-QString withoutTrailingBlanks(QString text)
-{
-    while (text.endsWith(u' '))
-        text.chop(1);
-    return text;
-}
 
 } // namespace
 

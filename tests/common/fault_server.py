@@ -12,6 +12,9 @@ file) it speaks HTTPS. The request path picks the behaviour:
   /redirect-once   302 to /ok/100
   /redirect-loop   302 to itself
   /drip/N          N bytes, one every 100 ms
+  /slow/N/S        announces N bytes and sends them S bytes every 100 ms
+  /chunked/N/S     N bytes in chunks of S bytes every 100 ms, no size announced
+  /links/K         a page with K pictures and one page, each of 8 MB sent slowly
   /silent          reads the request and sends nothing, keeping the connection
   /hangup          reads the request and closes without an answer
 Every request is counted; /count answers with the number of requests seen
@@ -41,6 +44,11 @@ class Handler(socketserver.BaseRequestHandler):
     def send_head(self, status, length, extra=""):
         head = "HTTP/1.1 %d X\r\nContent-Length: %d\r\n%sConnection: close\r\n\r\n" % (status, length, extra)
         self.request.sendall(head.encode())
+
+    def send_slowly(self, body, step, framed):
+        for start in range(0, len(body), step):
+            self.request.sendall(framed(body[start:start + step]))
+            time.sleep(0.1)
 
     def hold(self):
         # Keep the connection until the client gives up.
@@ -107,6 +115,22 @@ class Handler(socketserver.BaseRequestHandler):
             for byte in body_of(size):
                 self.request.sendall(bytes([byte]))
                 time.sleep(0.1)
+        elif name == "slow":
+            size, step = int(args[0]), int(args[1])
+            self.send_head(200, size)
+            self.send_slowly(body_of(size), step, lambda piece: piece)
+        elif name == "chunked":
+            size, step = int(args[0]), int(args[1])
+            head = "HTTP/1.1 200 X\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n"
+            self.request.sendall(head.encode())
+            self.send_slowly(body_of(size), step, lambda piece: b"%x\r\n%s\r\n" % (len(piece), piece))
+            self.request.sendall(b"0\r\n\r\n")
+        elif name == "links":
+            slow = "/slow/8000000/20000/"
+            pictures = "".join('<img src="%sslika%d.jpg">' % (slow, i) for i in range(int(args[0])))
+            page = ('<html><body>%s<a href="%sstrana.htm">strana</a></body></html>' % (pictures, slow)).encode()
+            self.send_head(200, len(page), "Content-Type: text/html\r\n")
+            self.request.sendall(page)
         elif name == "silent":
             self.hold()
         elif name == "hangup":

@@ -184,7 +184,9 @@ void TestSettingsFile::write_data()
     QTest::newRow("lf file written with crlf")
         << QByteArray("[A]\nk=1\n; c\n") << u"A"_s << u"k"_s << u"2"_s << QByteArray("[A]\r\nk=2\r\n; c\r\n");
     QTest::newRow("same value leaves the file as it was")
-        << QByteArray("[A]\nk=1  \n") << u"A"_s << u"k"_s << u"1"_s << QByteArray("[A]\nk=1  \n");
+        << QByteArray("[A]\nk=1\n") << u"A"_s << u"k"_s << u"1"_s << QByteArray("[A]\nk=1\n");
+    QTest::newRow("same value loses the stored trailing blanks")
+        << QByteArray("[A]\nk=1  \t\n") << u"A"_s << u"k"_s << u"1"_s << QByteArray("[A]\r\nk=1\r\n");
     QTest::newRow("no final line end") << QByteArray("[A]\r\nk=1") << u"A"_s << u"j"_s << u"2"_s
                                        << QByteArray("[A]\r\nk=1\r\nj=2\r\n");
     QTest::newRow("trailing blanks not stored")

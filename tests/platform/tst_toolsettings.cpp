@@ -199,19 +199,19 @@ void TestToolSettings::capacityCuts()
         if (entry >= keys.data() && entry < keys.data() + keys.size())
             tool = keys;
     }
-    const QByteArray name = key.toLatin1();
     const QString tooLong = QString(capacity, u'a') + u"bcdef"_s;
 
+    const SettingName named = SettingName::of(*entry);
     ToolSettings set(tool);
-    set.setText(name.constData(), tooLong);
-    QCOMPARE(set.text(name.constData()), QString(capacity, u'a'));
+    set.setText(named, tooLong);
+    QCOMPARE(set.text(named), QString(capacity, u'a'));
 
     SettingsFile file(path());
     QVERIFY(file.write(SettingsFile::toolSection(), QString::fromLatin1(tool.front().name), u"first"_s));
     QVERIFY(file.write(SettingsFile::toolSection(), key, tooLong));
     ToolSettings loaded(tool);
     QVERIFY(loaded.load(file));
-    QCOMPARE(loaded.text(name.constData()), QString(capacity, u'a'));
+    QCOMPARE(loaded.text(named), QString(capacity, u'a'));
 }
 
 void TestToolSettings::flagsAndNumbersTakeTheNumericRule()
@@ -259,7 +259,7 @@ void TestToolSettings::saveClipsTrailingBlanks()
 void TestToolSettings::saveThenLoadRoundTrips()
 {
     SettingsFile file(path());
-    ToolSettings first(SettingKeys::ftp(), { { u"FTPPut"_s, u"/home/u/down"_s } });
+    ToolSettings first(SettingKeys::ftp(), { { "FTPPut", u"/home/u/down"_s } });
     first.setText("FTPServer", u"ftp.example.org"_s);
     first.setText("FTPPassword", u"pa ss"_s);
     first.setNumber("FTPTimeOut", 500);
@@ -267,7 +267,7 @@ void TestToolSettings::saveThenLoadRoundTrips()
     QVERIFY(first.save(file));
 
     ToolSettings::resetSharedValues();
-    ToolSettings second(SettingKeys::ftp(), { { u"FTPPut"_s, u"/elsewhere"_s } });
+    ToolSettings second(SettingKeys::ftp(), { { "FTPPut", u"/elsewhere"_s } });
     QVERIFY(second.load(file));
     QCOMPARE(second.text("FTPServer"), u"ftp.example.org"_s);
     QCOMPARE(second.text("FTPPassword"), u"pa ss"_s);
@@ -278,7 +278,7 @@ void TestToolSettings::saveThenLoadRoundTrips()
 
 void TestToolSettings::overridesReplaceMachineDefaults()
 {
-    ToolSettings settings(SettingKeys::server(), { { u"WShttpPath"_s, u"/home/u/public_html/"_s } });
+    ToolSettings settings(SettingKeys::server(), { { "WShttpPath", u"/home/u/public_html/"_s } });
     QCOMPARE(settings.text("WShttpPath"), u"/home/u/public_html/"_s);
     QCOMPARE(settings.number("WShttpPort"), 80);
     SettingsFile file(path());
@@ -323,8 +323,8 @@ void TestToolSettings::laterWindowSeesWhatEarlierLeft()
 
 void TestToolSettings::perWindowKeysAreNotShared()
 {
-    ToolSettings first(SettingKeys::ftp(), { { u"FTPPut"_s, u"/one"_s } });
-    ToolSettings second(SettingKeys::ftp(), { { u"FTPPut"_s, u"/two"_s } });
+    ToolSettings first(SettingKeys::ftp(), { { "FTPPut", u"/one"_s } });
+    ToolSettings second(SettingKeys::ftp(), { { "FTPPut", u"/two"_s } });
     first.setText("FTPPut", u"/changed"_s);
     QCOMPARE(second.text("FTPPut"), u"/two"_s);
     ToolSettings crawler(SettingKeys::crawler());

@@ -1,3 +1,4 @@
+#include "platform/DialogUnits.h"
 #include "platform/SettingsFile.h"
 #include "platform/WindowPlacementStore.h"
 
@@ -49,6 +50,10 @@ private slots:
     void newFileGetsEmptySectorList();
     void sectorListRoundTrips();
     void sectorEntriesAreBounded();
+    void sectorCount_data();
+    void sectorCount();
+    void placed_data();
+    void placed();
     void releaseIsIdempotent();
     void destructorReleases();
     void instanceIsProcessWide();
@@ -201,13 +206,86 @@ void TestWindowPlacementStore::sectorEntriesAreBounded()
         QCOMPARE(store.sectors(), (QList<QStringList> { { QString(100, u'x'), u"y"_s, u"z"_s } }));
     }
     QCOMPARE(SettingsFile(path()).read(SectorSection, u"Sectors_1"_s), QString(100, u'x') + u",y,z"_s);
+}
 
-    putFile(path(), "[__Dont_Touch_Me__]\r\nSectors=2000000000\r\n");
-    WindowPlacementStore huge { SettingsFile(path()) };
-    QCOMPARE(huge.sectors().size(), WindowPlacementStore::MaxSectors);
-    putFile(path(), "[__Dont_Touch_Me__]\r\nSectors=-4\r\n");
-    WindowPlacementStore negative { SettingsFile(path()) };
-    QVERIFY(negative.sectors().isEmpty());
+void TestWindowPlacementStore::sectorCount_data()
+{
+    QTest::addColumn<QByteArray>("section"); // the lines after "[__Dont_Touch_Me__]"
+    QTest::addColumn<int>("entries");
+    QTest::addColumn<QByteArray>("written"); // the section as release() leaves it
+
+    QTest::newRow("count beyond the one entry") << QByteArray("Sectors=2147483647\r\nSectors_1=a,b,c\r\n") << 1
+                                                << QByteArray("Sectors=1\r\nSectors_1=a,b,c\r\n");
+    QTest::newRow("count beyond, a missing entry among them reads empty")
+        << QByteArray("Sectors=9\r\nSectors_1=a\r\nSectors_3=c\r\n") << 3
+        << QByteArray("Sectors=3\r\nSectors_1=a\r\nSectors_3=c\r\nSectors_2=\r\n");
+    QTest::newRow("count beyond and no entry")
+        << QByteArray("Sectors=2000000000\r\n") << 0 << QByteArray("Sectors=0\r\n");
+    QTest::newRow("negative count") << QByteArray("Sectors=-4\r\nSectors_1=a\r\n") << 0
+                                    << QByteArray("Sectors=0\r\nSectors_1=a\r\n");
+    QTest::newRow("count below the entries keeps the rest as it was")
+        << QByteArray("Sectors=1\r\nSectors_1=a\r\nSectors_2=b\r\n") << 1
+        << QByteArray("Sectors=1\r\nSectors_1=a\r\nSectors_2=b\r\n");
+}
+
+void TestWindowPlacementStore::sectorCount()
+{
+    QFETCH(QByteArray, section);
+    QFETCH(int, entries);
+    QFETCH(QByteArray, written);
+    putFile(path(), "[__Dont_Touch_Me__]\r\n" + section);
+    {
+        WindowPlacementStore store { SettingsFile(path()) };
+        QCOMPARE(store.sectors().size(), entries);
+    }
+    QCOMPARE(fileBytes(path()), "[__Dont_Touch_Me__]\r\n" + written);
+}
+
+void TestWindowPlacementStore::placed_data()
+{
+    QTest::addColumn<QByteArray>("section"); // the lines after "[W]"
+    QTest::addColumn<QRect>("area"); // in pixels
+    QTest::addColumn<QRect>("placed"); // in pixels
+    QTest::addColumn<QByteArray>("writtenBack"); // the section once the placed window is saved
+    const QRect screen(0, 0, 1280, 1024);
+    // With dialog units of 7 by 16 pixels a character, 310 by 190 units are 543 by 380 pixels.
+
+    QTest::newRow("inside the screen") << QByteArray("Maximize=No\r\nXPos=10\r\nYPos=20\r\nHeight=190\r\nWidth=310\r\n")
+                                       << screen << QRect(18, 40, 543, 380)
+                                       << QByteArray(
+                                              "Maximize=No\r\nXPos=10\r\nYPos=20\r\nHeight=190\r\nWidth=310\r\n");
+    QTest::newRow("XPos beyond any screen")
+        << QByteArray("Maximize=No\r\nXPos=2000000000\r\nYPos=10\r\nHeight=190\r\nWidth=310\r\n") << screen
+        << QRect(737, 20, 543, 380) << QByteArray("Maximize=No\r\nXPos=421\r\nYPos=10\r\nHeight=190\r\nWidth=310\r\n");
+    QTest::newRow("far to the left and above")
+        << QByteArray("Maximize=No\r\nXPos=-2000000000\r\nYPos=-2000000000\r\nHeight=190\r\nWidth=310\r\n") << screen
+        << QRect(0, 0, 543, 380) << QByteArray("Maximize=No\r\nXPos=0\r\nYPos=0\r\nHeight=190\r\nWidth=310\r\n");
+    QTest::newRow("larger than the screen")
+        << QByteArray("Maximize=No\r\nXPos=0\r\nYPos=0\r\nHeight=2000000000\r\nWidth=2000000000\r\n") << screen
+        << screen << QByteArray("Maximize=No\r\nXPos=0\r\nYPos=0\r\nHeight=512\r\nWidth=731\r\n");
+    QTest::newRow("no screen to fit into: the window system's largest size")
+        << QByteArray("Maximize=No\r\nXPos=0\r\nYPos=0\r\nHeight=2000000000\r\nWidth=2000000000\r\n") << QRect()
+        << QRect(0, 0, 16777215, 16777215)
+        << QByteArray("Maximize=No\r\nXPos=0\r\nYPos=0\r\nHeight=8388608\r\nWidth=9586980\r\n");
+    QTest::newRow("a screen that does not start at 0")
+        << QByteArray("Maximize=No\r\nXPos=0\r\nYPos=0\r\nHeight=190\r\nWidth=310\r\n") << QRect(1280, 30, 1920, 1050)
+        << QRect(1280, 30, 543, 380) << QByteArray("Maximize=No\r\nXPos=731\r\nYPos=15\r\nHeight=190\r\nWidth=310\r\n");
+}
+
+void TestWindowPlacementStore::placed()
+{
+    QFETCH(QByteArray, section);
+    QFETCH(QRect, area);
+    QFETCH(QRect, placed);
+    QFETCH(QByteArray, writtenBack);
+    putFile(path(), "[W]\r\n" + section);
+    WindowPlacementStore store { SettingsFile(path()) };
+    const DialogUnits units(7, 16);
+    const auto geometry
+        = WindowPlacementStore::placed(store.stored(u"W"_s), units, area, QSize(100, 100), QSize(), true);
+    QCOMPARE(geometry, std::optional<QRect>(placed));
+    QVERIFY(store.save(u"W"_s, normalWindow(units.toUnits(*geometry))));
+    QCOMPARE(fileBytes(path()), "[W]\r\n" + writtenBack);
 }
 
 void TestWindowPlacementStore::releaseIsIdempotent()

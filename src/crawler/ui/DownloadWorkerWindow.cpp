@@ -1,5 +1,7 @@
 #include "crawler/ui/DownloadWorkerWindow.h"
 
+#include "platform/ui/DisplayLabel.h"
+
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
@@ -27,11 +29,9 @@ DownloadWorkerWindow::DownloadWorkerWindow(int index, bool hidden, QWidget *pare
     QFont small = m_abort->font();
     small.setPointSizeF(small.pointSizeF() * 0.85);
     m_abort->setFont(small);
-    m_localPath = new QLabel;
-    m_localPath->setAccessibleName(LocalPathName);
+    m_localPath = new DisplayLabel(LocalPathName);
     m_localPath->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    m_status = new QLabel;
-    m_status->setAccessibleName(StatusName);
+    m_status = new DisplayLabel(StatusName);
 
     auto *layout = new QVBoxLayout(this);
     auto *top = new QHBoxLayout;

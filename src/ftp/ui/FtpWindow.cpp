@@ -1,5 +1,8 @@
 #include "ftp/ui/FtpWindow.h"
 
+#include "platform/TrailingBlanks.h"
+#include "platform/ui/DisplayLabel.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QGridLayout>
@@ -73,13 +76,6 @@ QLineEdit *entry(const QString &prompt, int length, QWidget *parent)
     return field;
 }
 
-QString withoutTrailingBlanks(QString text)
-{
-    while (text.endsWith(u' '))
-        text.chop(1);
-    return text;
-}
-
 } // namespace
 
 static void initialiseResources()
@@ -126,10 +122,8 @@ FtpWindow::FtpWindow(QWidget *parent)
     m_list->setIconSize(QSize(16, 16));
     m_list->viewport()->installEventFilter(this);
 
-    m_status = new QLabel(this);
+    m_status = new DisplayLabel(StatusName, this);
     m_status->setFrameShape(QFrame::StyledPanel);
-    // Its name is what it shows; the description says what it is.
-    m_status->setAccessibleDescription(StatusName);
     m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
     // A long text (a long file name) is cut at the window's edge instead of
     // making the whole window as wide as the text.

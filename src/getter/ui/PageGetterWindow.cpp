@@ -1,5 +1,7 @@
 #include "getter/ui/PageGetterWindow.h"
 
+#include "platform/ui/DisplayLabel.h"
+
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -66,20 +68,17 @@ PageGetterWindow::PageGetterWindow(QWidget *parent)
     fields->addWidget(m_proxy, 2, 1);
 
     auto *statusBox = new QGroupBox(StatusCaption);
-    m_status = new QLabel(DownloadingText);
-    m_status->setAccessibleName(StatusCaption);
+    m_status = new DisplayLabel(StatusCaption);
+    m_status->setText(DownloadingText);
     m_status->setWordWrap(true);
     m_bar = new QProgressBar;
     m_bar->setAccessibleName(ProgressName);
     m_bar->setRange(0, 1);
     m_bar->setValue(0);
     m_bar->setTextVisible(false);
-    m_bytes = new QLabel;
-    m_bytes->setAccessibleName(BytesName);
-    m_rate = new QLabel;
-    m_rate->setAccessibleName(RateName);
-    m_percent = new QLabel;
-    m_percent->setAccessibleName(PercentName);
+    m_bytes = new DisplayLabel(BytesName);
+    m_rate = new DisplayLabel(RateName);
+    m_percent = new DisplayLabel(PercentName);
     auto *figures = new QHBoxLayout;
     figures->addWidget(m_bytes, 2);
     figures->addWidget(m_rate, 1);
@@ -118,7 +117,7 @@ PageGetterWindow::PageGetterWindow(QWidget *parent)
 
 PageGetterValues PageGetterWindow::values() const
 {
-    return {m_url->text(), m_local->text(), m_useProxy->isChecked(), m_proxy->text()};
+    return { m_url->text(), m_local->text(), m_useProxy->isChecked(), m_proxy->text() };
 }
 
 void PageGetterWindow::showValues(const PageGetterValues &values)
@@ -136,12 +135,12 @@ void PageGetterWindow::showStatus(const QString &text)
     m_status->setText(text);
 }
 
-void PageGetterWindow::showProgress(qint64 total, qint64 largest, const QString &bytes, const QString &percent,
-                                    const QString &rate)
+void PageGetterWindow::showProgress(
+    qint64 total, qint64 range, const QString &bytes, const QString &percent, const QString &rate)
 {
     // The bar counts in kilobytes beyond what an int holds.
-    const int scale = largest > std::numeric_limits<int>::max() ? 1024 : 1;
-    m_bar->setRange(0, int(qMax<qint64>(1, largest / scale)));
+    const int scale = range > std::numeric_limits<int>::max() ? 1024 : 1;
+    m_bar->setRange(0, int(qMax<qint64>(1, range / scale)));
     m_bar->setValue(int(total / scale));
     m_bytes->setText(bytes);
     m_percent->setText(percent);

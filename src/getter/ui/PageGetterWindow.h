@@ -24,7 +24,7 @@ public:
 public slots:
     void showValues(const PageGetterValues &values);
     void showStatus(const QString &text);
-    void showProgress(qint64 total, qint64 largest, const QString &bytes, const QString &percent, const QString &rate);
+    void showProgress(qint64 total, qint64 range, const QString &bytes, const QString &percent, const QString &rate);
     void showWriteFailed();
 
 signals:

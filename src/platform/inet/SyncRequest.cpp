@@ -87,6 +87,14 @@ qint64 SyncRequest::read(char *into, qint64 maximum, std::chrono::milliseconds l
     return count;
 }
 
+qint64 SyncRequest::announcedSize() const
+{
+    curl_off_t size = -1;
+    if (!m_easy || curl_easy_getinfo(m_easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &size) != CURLE_OK)
+        return -1;
+    return size < 0 ? -1 : qint64(size);
+}
+
 template <typename Ready> void SyncRequest::waitFor(Ready ready, std::chrono::milliseconds limit)
 {
     QDeadlineTimer deadline(limit);

@@ -40,6 +40,9 @@ public:
     qint64 read(char *into, qint64 maximum, std::chrono::milliseconds limit);
 
     int error() const { return m_error; }
+    // The size of the body the server announced (Content-Length, or an FTP
+    // server's SIZE), once the request is open; -1 when it announced none.
+    qint64 announcedSize() const;
 
 private:
     // Drives the transfer until ready() holds, the transfer ends or the limit passed.

@@ -1,5 +1,7 @@
 #include "server/ui/ServerWindow.h"
 
+#include "platform/ui/DisplayLabel.h"
+
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QGridLayout>
@@ -57,7 +59,7 @@ QLineEdit *counterField()
 
 ServerWindow::ServerWindow(QWidget *parent)
     : QWidget(parent)
-    , m_portLabel(new QLabel)
+    , m_portLabel(new DisplayLabel)
     , m_port(new QSpinBox)
     , m_log(new QTreeWidget)
     , m_directory(new QLineEdit)

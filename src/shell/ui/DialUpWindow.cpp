@@ -1,6 +1,6 @@
 #include "shell/ui/DialUpWindow.h"
 
-#include "shell/ui/DialogUnits.h"
+#include "platform/DialogUnits.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -33,19 +33,19 @@ DialUpWindow::DialUpWindow(QWidget *parent)
     : QWidget(parent)
 {
     setWindowTitle(Title);
-    const QFontMetrics metrics(font());
+    const DialogUnits units = DialogUnits::of(QFontMetrics(font()));
 
     m_name = new QLineEdit(this);
     m_name->setMaxLength(NameLength);
     m_name->setAccessibleName(NameRole);
-    m_name->setGeometry(atLeastHint(DialogUnits::toPixels(metrics, NameUnits), m_name));
+    m_name->setGeometry(atLeastHint(units.toPixels(NameUnits), m_name));
 
     m_dial = new QPushButton(DialText, this);
     m_dial->setAccessibleName(DialText);
     m_dial->setDefault(true);
-    m_dial->setGeometry(atLeastHint(DialogUnits::toPixels(metrics, DialUnits), m_dial));
+    m_dial->setGeometry(atLeastHint(units.toPixels(DialUnits), m_dial));
 
-    setFixedSize(DialogUnits::toPixels(metrics, QRect(QPoint(), WindowUnits)).size());
+    setFixedSize(units.toPixels(WindowUnits));
 
     connect(m_dial, &QPushButton::clicked, this, [this] { emit dialRequested(m_name->text()); });
     connect(m_name, &QLineEdit::returnPressed, m_dial, &QPushButton::click);

@@ -1,5 +1,6 @@
 #include "shell/ui/InfoBox.h"
 
+#include "platform/TrailingBlanks.h"
 #include "shell/ui/ShellIcons.h"
 
 namespace {
@@ -27,10 +28,8 @@ QString InfoBox::displayedText(const QString &text)
 {
     QStringList lines = text.split(u'|');
     // A line's trailing blanks are not visible; dropping them keeps the box narrow.
-    for (QString &line : lines) {
-        while (line.endsWith(u' '))
-            line.chop(1);
-    }
+    for (QString &line : lines)
+        line = withoutTrailingBlanks(line);
     return lines.join(u'\n');
 }
 

@@ -1,7 +1,7 @@
 #include "shell/ui/MailLinkWindow.h"
 
+#include "platform/DialogUnits.h"
 #include "shell/ui/AuthorAddress.h"
-#include "shell/ui/DialogUnits.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -21,19 +21,19 @@ MailLinkWindow::MailLinkWindow(QWidget *parent)
     : QWidget(parent)
 {
     setWindowTitle(Title);
-    const QFontMetrics metrics(font());
+    const DialogUnits units = DialogUnits::of(QFontMetrics(font()));
 
     m_address = new QPushButton(authorAddress(), this);
     m_address->setAccessibleName(authorAddress());
     m_address->setCursor(Qt::PointingHandCursor);
-    QRect button = DialogUnits::toPixels(metrics, AddressUnits);
+    QRect button = units.toPixels(AddressUnits);
     // The address is shown whole, however wide the font makes it.
     const int grow = m_address->sizeHint().width() - button.width();
     if (grow > 0)
         button.adjust(-grow / 2, 0, grow - grow / 2, 0);
     m_address->setGeometry(button);
 
-    setFixedSize(DialogUnits::toPixels(metrics, QRect(QPoint(), WindowUnits)).size());
+    setFixedSize(units.toPixels(WindowUnits));
 
     connect(m_address, &QPushButton::clicked, this, &MailLinkWindow::openLink);
 }

@@ -1,7 +1,9 @@
 #include "shell/ui/ToolboxFrame.h"
 
+#include "platform/DialogUnits.h"
 #include "platform/ToolHost.h"
 #include "platform/WindowPlacementStore.h"
+#include "platform/ui/DisplayLabel.h"
 #include "shell/ui/FrameMenu.h"
 #include "shell/ui/PlacementAdapter.h"
 #include "shell/ui/ShellIcons.h"
@@ -35,8 +37,8 @@ constexpr int WallpaperTile = 160;
 // Widths of status zones 2 to 4 in dialog units; zone 1 takes the rest.
 constexpr std::array FixedZoneWidths { 80, 120, 45 };
 
-// Screen-reader names of the four zones, by what each zone shows.
-const std::array<QString, 4> ZoneNames { QStringLiteral("Opis izabrane stavke"), QStringLiteral("Prazno polje"),
+// What each of the four zones shows, for a screen reader, which reads the zone's text as its name.
+const std::array<QString, 4> ZoneDescriptions { QStringLiteral("Opis izabrane stavke"), QStringLiteral("Prazno polje"),
     QStringLiteral("Datum"), QStringLiteral("Vrijeme") };
 const QString DesktopName = QStringLiteral("Prozori alata");
 const QString MoreMenusName = QStringLiteral("Ostali izbornici");
@@ -123,9 +125,8 @@ void ToolboxFrame::buildMenu()
 
 void ToolboxFrame::buildStatusBar()
 {
-    for (int zone = 0; zone < int(ZoneNames.size()); ++zone) {
-        auto *label = new QLabel(statusBar());
-        label->setAccessibleName(ZoneNames.at(zone));
+    for (int zone = 0; zone < int(ZoneDescriptions.size()); ++zone) {
+        auto *label = new DisplayLabel(ZoneDescriptions.at(zone), statusBar());
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         if (zone == 0) {
             // Zone 1 takes the width left over whatever its text: a long status
@@ -142,7 +143,7 @@ void ToolboxFrame::buildStatusBar()
 
 int ToolboxFrame::dialogUnitsToPixels(int units) const
 {
-    return PlacementAdapter(m_placements, fontMetrics()).toPixels(QSize(units, 0)).width();
+    return DialogUnits::of(fontMetrics()).toPixelsX(units);
 }
 
 QLabel *ToolboxFrame::statusZone(int zone) const
@@ -181,10 +182,9 @@ void ToolboxFrame::closeAfterDialogs()
 
 void ToolboxFrame::open()
 {
-    const PlacementAdapter placement(m_placements, fontMetrics());
-    resize(placement.toPixels(designedSize()));
+    resize(DialogUnits::of(fontMetrics()).toPixels(designedSize()));
     show();
-    placement.restore(procedureName(), this, true);
+    PlacementAdapter(m_placements, fontMetrics()).restore(procedureName(), this, true);
     m_opened = true;
     m_clock.start(TimerPeriod);
 }

@@ -87,7 +87,7 @@ void TestCrawlerWindow::defaultsAndControls()
     Tool tool;
     QTRY_COMPARE(tool.window.fields().address, u"http://127.0.0.1"_s);
     QCOMPARE(tool.window.windowTitle(), u"HTTP"_s);
-    QVERIFY(unnamedControls(&tool.window).isEmpty());
+    QVERIFY(accessibilityFaults(&tool.window).isEmpty());
     QCOMPARE(tool.window.filesHeader(), u"Lokal"_s);
     QCOMPARE(tool.window.eventLog()->headerItem()->text(0), u"hInternet"_s);
     QCOMPARE(tool.window.eventLog()->headerItem()->text(2), u"opis"_s);
@@ -188,7 +188,7 @@ void TestCrawlerWindow::crawlIsShownAsItGoes()
         const QFileInfo info(files->topLevelItem(row)->text(0));
         QCOMPARE(files->topLevelItem(row)->text(1).isEmpty(), !info.exists());
     }
-    QVERIFY(unnamedControls(&tool.window).isEmpty());
+    QVERIFY(accessibilityFaults(&tool.window).isEmpty());
 }
 
 void TestCrawlerWindow::deleteAsksAndMarksTheRow()

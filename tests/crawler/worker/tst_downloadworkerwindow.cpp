@@ -93,7 +93,7 @@ private slots:
         auto *abortButton = worker->findChild<QPushButton *>();
         QCOMPARE(abortButton->text(), QStringLiteral("Prekid"));
         QCOMPARE(abortButton->toolTip(), job.url);
-        QVERIFY2(unnamedControls(worker).isEmpty(), qPrintable(unnamedControls(worker).join(u", ")));
+        QVERIFY2(accessibilityFaults(worker).isEmpty(), qPrintable(accessibilityFaults(worker).join(u", ")));
         m_launcher->container(worker)->grab().save(QStringLiteral("/tmp/torvex-worker.png"));
         // Another worker takes the front.
         DownloadJob second = job;

@@ -132,7 +132,7 @@ private slots:
         QCOMPARE(header->text(0), QStringLiteral("Server"));
         QCOMPARE(header->text(1), QStringLiteral("Datum"));
         QCOMPARE(header->text(2), QStringLiteral("Kb"));
-        QCOMPARE(unnamedControls(window), QStringList());
+        QCOMPARE(accessibilityFaults(window), QStringList());
 
         // The tab key goes through the controls in layout order.
         const QList<QWidget *> order { window->serverField(), window->userField(), window->passwordField(),
@@ -243,7 +243,7 @@ private slots:
         QCOMPARE(window->list()->topLevelItemCount(), 4);
         tool.doubleClick(0);
         QTRY_COMPARE_WITH_TIMEOUT(window->list()->topLevelItemCount(), 6, 10000);
-        QCOMPARE(unnamedControls(window), QStringList());
+        QCOMPARE(accessibilityFaults(window), QStringList());
     }
 
     // A rejected login shows ERROR and the code; the window goes on, and the

@@ -192,17 +192,20 @@ private slots:
         QTest::addColumn<QString>("path");
         QTest::addColumn<qsizetype>("kept");
         QTest::addColumn<QString>("status");
-        QTest::newRow("silent server") << u"/silent"_qs << qsizetype(-1) << u"Error: 12002 error_internet_timeout"_qs;
+        QTest::addColumn<QString>("bytes"); // the last bytes text: what came of the announced size
+        QTest::newRow("silent server") << u"/silent"_qs << qsizetype(-1) << u"Error: 12002 error_internet_timeout"_qs
+                                       << QString();
         QTest::newRow("stalled body") << u"/stallafter/3000"_qs << qsizetype(3000)
-                                      << u"Error: 12002 error_internet_timeout"_qs;
+                                      << u"Error: 12002 error_internet_timeout"_qs << u"3000/6000"_qs;
         QTest::newRow("body cut short") << u"/truncate/10240/20480"_qs << qsizetype(10240)
-                                        << u"Error: 12030 error_internet_connection_aborted"_qs;
+                                        << u"Error: 12030 error_internet_connection_aborted"_qs << u"10240/20480"_qs;
     }
     void aTransferThatStopsSaysWhyAndCloses()
     {
         QFETCH(QString, path);
         QFETCH(qsizetype, kept);
         QFETCH(QString, status);
+        QFETCH(QString, bytes);
         const QString local = m_work.filePath(u"stopped.bin"_qs);
         QFile::remove(local);
         auto engine = makeEngine(400ms, 1s);
@@ -223,8 +226,58 @@ private slots:
         QFile file(local);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QVERIFY(file.readAll() == testBytes(kept));
-        const QString shown = QString::number(kept) + u'/' + QString::number(kept);
-        QCOMPARE(progress.last().at(2).toString(), shown);
+        QCOMPARE(progress.last().at(2).toString(), bytes);
+    }
+
+    // The size the server announces is the range of the bar, the bytes text and
+    // the percentage, which stay below the whole while the server holds the rest
+    // back; without a size, the range is the largest total so far.
+    void progressUsesTheAnnouncedSize_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("announced");
+        QTest::newRow("Content-Length") << u"/slow/1048576/65536"_qs << true;
+        QTest::newRow("chunked") << u"/chunked/1048576/65536"_qs << false;
+    }
+    void progressUsesTheAnnouncedSize()
+    {
+        QFETCH(QString, path);
+        QFETCH(bool, announced);
+        constexpr qint64 Size = 1048576;
+        const QString local = m_work.filePath(u"slow.bin"_qs);
+        auto engine = makeEngine();
+        loadedValues(*engine);
+        engine->setValues({ m_faults.url(path), local, false, {} });
+        QSignalSpy closed(engine.get(), &ToolEngine::closeRequested);
+        QSignalSpy progress(engine.get(), &PageGetterEngine::progress);
+        engine->startDownload();
+        const auto partWay = [&progress] {
+            return !progress.isEmpty() && progress.last().at(0).toLongLong() > 0
+                && progress.last().at(0).toLongLong() < Size / 2;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(partWay(), 10000);
+        const QList<QVariant> during = progress.last();
+        const qint64 total = during.at(0).toLongLong();
+        const qint64 range = announced ? Size : total;
+        QCOMPARE(during.at(1).toLongLong(), range);
+        QCOMPARE(during.at(2).toString(), QString::number(total) + u'/' + QString::number(range));
+        const double percent = during.at(3).toString().chopped(1).toDouble();
+        if (announced)
+            QVERIFY2(percent > 0 && percent < 50, qPrintable(during.at(3).toString()));
+        else
+            QCOMPARE(during.at(3).toString(), u"100%"_qs);
+
+        QTRY_COMPARE_WITH_TIMEOUT(closed.size(), 1, 20000);
+        const QList<QVariant> last = progress.last();
+        QCOMPARE(last.at(1).toLongLong(), Size);
+        QCOMPARE(last.at(2).toString(), u"1048576/1048576"_qs);
+        QCOMPARE(last.at(3).toString(), u"100%"_qs);
+        // With a size, 100% is the last report's alone: the one after the file was closed.
+        for (qsizetype i = 0; announced && i + 1 < progress.size(); ++i)
+            QVERIFY2(progress.at(i).at(3).toString() != u"100%"_qs, qPrintable(progress.at(i).at(2).toString()));
+        QFile file(local);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll() == testBytes(Size));
     }
 
     // "Prekid" during a slow transfer closes at once.

@@ -58,11 +58,11 @@ class TestPageGetterWindow : public QObject
         return nullptr;
     }
 
-    static QLabel *label(QWidget *window, const QString &name)
+    static QLabel *label(QWidget *window, const QString &description)
     {
         const auto labels = window->findChildren<QLabel *>();
         for (QLabel *candidate : labels) {
-            if (candidate->accessibleName() == name)
+            if (candidate->accessibleDescription() == description)
                 return candidate;
         }
         return nullptr;
@@ -133,7 +133,7 @@ private slots:
             QCOMPARE(at, order.at(i));
         }
         useProxy->click();
-        QVERIFY2(unnamedControls(window).isEmpty(), qPrintable(unnamedControls(window).join(u", ")));
+        QVERIFY2(accessibilityFaults(window).isEmpty(), qPrintable(accessibilityFaults(window).join(u", ")));
         QSignalSpy closed(m_launcher, &ToolLauncher::windowClosed);
         button(window, u"Prekid"_qs)->click();
         QTRY_COMPARE(closed.size(), 1);

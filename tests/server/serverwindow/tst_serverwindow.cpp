@@ -149,7 +149,7 @@ void TestServerWindow::controlsAndTexts()
     QVERIFY(QRegularExpression(QStringLiteral("^\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d:\\d\\d$"))
                 .match(window->log()->topLevelItem(0)->text(0))
                 .hasMatch());
-    QCOMPARE(unnamedControls(window), QStringList());
+    QCOMPARE(accessibilityFaults(window), QStringList());
     QVERIFY(window->grab().save(QStringLiteral("/tmp/serverwindow.png")));
 
     const ToolDescriptor descriptor = ServerTool::descriptor();

@@ -1,8 +1,8 @@
+#include "platform/DialogUnits.h"
 #include "platform/InstanceRegistry.h"
 #include "platform/SettingsFile.h"
 #include "platform/WindowPlacementStore.h"
 #include "shell/support/TestTool.h"
-#include "shell/ui/PlacementAdapter.h"
 #include "shell/ui/ToolLauncher.h"
 
 #include <QAbstractButton>
@@ -336,7 +336,7 @@ void TestToolLauncher::maximizedKeepsNormalGeometry()
     const ToolDescriptor tool = testTool(u"Http_syn"_s, false, m_log);
     m_launcher->launch(tool, {}, 0);
     QMdiSubWindow *sub = subWindowOf(m_launcher->openWindows().at(0));
-    const PlacementAdapter adapter(*m_store, QFontMetrics(m_launcher->openWindows().at(0)->font()));
+    const DialogUnits adapter = DialogUnits::of(QFontMetrics(m_launcher->openWindows().at(0)->font()));
     const QRect normalUnits(30, 20, 200, 120);
     sub->setGeometry(adapter.toPixels(normalUnits));
     sub->close();
@@ -370,7 +370,7 @@ void TestToolLauncher::minimizedCloseLeavesSection()
 
     m_launcher->launch(tool, {}, 0);
     QMdiSubWindow *sub = subWindowOf(m_launcher->openWindows().at(0));
-    const PlacementAdapter adapter(*m_store, QFontMetrics(m_launcher->openWindows().at(0)->font()));
+    const DialogUnits adapter = DialogUnits::of(QFontMetrics(m_launcher->openWindows().at(0)->font()));
     QCOMPARE(sub->geometry(), adapter.toPixels(QRect(12, 7, 150, 90)));
     sub->showMinimized();
     sub->close();
@@ -384,13 +384,13 @@ void TestToolLauncher::dialogUnitsFollowFont()
     QFont font;
     font.setPixelSize(13);
     const QFontMetrics metrics(font);
-    const PlacementAdapter adapter(*m_store, metrics);
+    const DialogUnits adapter = DialogUnits::of(metrics);
     const int charWidth = metrics.averageCharWidth();
     const int charHeight = metrics.height();
     QCOMPARE(adapter.toPixels(QSize(4, 8)), QSize(charWidth, charHeight));
     QCOMPARE(adapter.toPixels(QSize(400, 800)), QSize(100 * charWidth, 100 * charHeight));
     const QRect units(17, 33, 310, 190);
-    QCOMPARE(adapter.toDialogUnits(adapter.toPixels(units)), units);
+    QCOMPARE(adapter.toUnits(adapter.toPixels(units)), units);
 }
 
 QTEST_MAIN(TestToolLauncher)

@@ -202,7 +202,7 @@ void TestSysinfoWindows::boxesOfThisComputer()
     QVERIFY(!box->iconPixmap().isNull());
     QCOMPARE(box->buttons().size(), 1);
     QCOMPARE(box->standardButton(box->buttons().first()), QMessageBox::Ok);
-    QCOMPARE(unnamedControls(box), QStringList());
+    QCOMPARE(accessibilityFaults(box), QStringList());
     saveShot(box, shot);
 
     // OK closes the box, and the box's tool ends with it.
@@ -292,7 +292,7 @@ void TestSysinfoWindows::dialUpWindow()
     QCOMPARE(window->height(), (52 * metrics.height() + 4) / 8);
     QCOMPARE(window->minimumSize(), window->maximumSize());
     QVERIFY(!(m_launcher->container(window)->windowFlags() & Qt::WindowMaximizeButtonHint));
-    QCOMPARE(unnamedControls(window), QStringList());
+    QCOMPARE(accessibilityFaults(window), QStringList());
     auto *dial = window->findChild<QPushButton *>();
     QVERIFY(dial);
     QCOMPARE(dial->text(), u"Poziv"_s);
@@ -375,7 +375,7 @@ void TestSysinfoWindows::mailLinkWindow()
     auto *window = qobject_cast<MailLinkWindow *>(launch(tool));
     QVERIFY(window);
     QCOMPARE(window->windowTitle(), u"Link"_s);
-    QCOMPARE(unnamedControls(window), QStringList());
+    QCOMPARE(accessibilityFaults(window), QStringList());
     auto *button = window->findChild<QPushButton *>();
     QVERIFY(button);
     QCOMPARE(button->text(), authorAddress());
