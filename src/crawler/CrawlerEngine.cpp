@@ -14,6 +14,8 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include <sys/stat.h>
+
 namespace {
 
 const QString ErrorMark = QStringLiteral("ERROR:");
@@ -224,10 +226,14 @@ inet::Validators CrawlerEngine::copyValidators(const QString &url) const
 {
     // With "pregazi postoječe" a kept copy is asked for only if it has changed.
     inet::Validators validators;
-    const QFileInfo copy(m_localPath);
-    if (!m_fields.overwrite || !copy.isFile() || copy.size() == 0)
+    struct stat copy
+    {
+    };
+    if (!m_fields.overwrite || ::stat(QFile::encodeName(m_localPath).constData(), &copy) != 0 || !S_ISREG(copy.st_mode)
+        || copy.st_size == 0)
         return validators;
-    validators.modifiedSince = copy.lastModified();
+    // In UTC: a local time would read the time zone anew for each URL.
+    validators.modifiedSince = QDateTime::fromSecsSinceEpoch(copy.st_mtime, Qt::UTC);
     validators.etag = m_index.etagOf(url).toUtf8();
     return validators;
 }

@@ -1,11 +1,29 @@
 #include "crawler/LocalFiles.h"
 
-#include <QFileInfo>
+#include <QFile>
 #include <QLocale>
+
+#include <cstdio>
+#include <ctime>
+#include <sys/stat.h>
 
 namespace {
 
-const QString TimeFormat = QStringLiteral("dd.MM.yyyy hh:mm:ss");
+// dd.mm.yyyy hh:mm:ss of the local time. Through localtime_r, which reads the
+// time zone once: QDateTime's conversion reads it again for every file, and a
+// crawl looks at thousands.
+QString localTimeText(time_t when)
+{
+    struct tm local
+    {
+    };
+    if (!localtime_r(&when, &local))
+        return {};
+    char text[64];
+    std::snprintf(text, sizeof text, "%02d.%02d.%04d %02d:%02d:%02d", local.tm_mday, local.tm_mon + 1,
+        local.tm_year + 1900, local.tm_hour, local.tm_min, local.tm_sec);
+    return QString::fromLatin1(text);
+}
 
 } // namespace
 
@@ -98,8 +116,11 @@ bool LocalFiles::lookUp(int index, int missingIcon, int emptyIcon, int fullIcon)
 {
     LocalFileRow &row = m_rows[index];
     const LocalFileRow before = row;
-    const QFileInfo info(row.path);
-    const qint64 bytes = info.isFile() ? info.size() : -1;
+    struct stat info
+    {
+    };
+    const bool found = ::stat(QFile::encodeName(row.path).constData(), &info) == 0 && S_ISREG(info.st_mode);
+    const qint64 bytes = found ? qint64(info.st_size) : -1;
     if (row.bytes > 0)
         m_total -= row.bytes;
     row.bytes = bytes;
@@ -109,7 +130,7 @@ bool LocalFiles::lookUp(int index, int missingIcon, int emptyIcon, int fullIcon)
         m_total += bytes;
         row.icon = bytes == 0 ? emptyIcon : fullIcon;
         row.size = sizeText(bytes);
-        row.time = info.lastModified().toString(TimeFormat);
+        row.time = localTimeText(info.st_mtime);
     }
     return row.icon != before.icon || row.size != before.size || row.time != before.time;
 }

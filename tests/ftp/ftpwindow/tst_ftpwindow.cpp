@@ -361,7 +361,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(window->statusText(), QStringLiteral("spori.bin  PREKINUT"), 5000);
         QTRY_VERIFY_WITH_TIMEOUT(!window->stopButton()->isEnabled(), 5000);
         QCOMPARE(FtpTestTree::partials(QDir::currentPath(), QStringLiteral("spori.bin")).size(), 1);
-        QCOMPARE(unnamedControls(window), QStringList());
+        QCOMPARE(accessibilityFaults(window), QStringList());
     }
 
 private:
