@@ -26,6 +26,7 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -177,19 +178,17 @@ bool Tour::crawler()
     type(address, m_peers.siteUrl());
     press(start);
     // Mid-crawl: files listed, download workers at work beside the window, and
-    // one of them showing the picture it has just fetched.
+    // the window's preview showing the picture saved last.
     QMdiArea *area = m_frame.mdiArea();
-    const auto previewShown = [area] {
-        const QList<QMdiSubWindow *> windows = area->subWindowList();
-        for (QMdiSubWindow *window : windows) {
-            const auto *picture = control<QLabel>(window, QStringLiteral("Slika"));
-            if (picture && picture->isVisible())
-                return true;
-        }
-        return false;
+    const auto previewShown = [window] {
+        const QList<QLabel *> labels = window->findChildren<QLabel *>();
+        return std::any_of(labels.cbegin(), labels.cend(), [](const QLabel *label) {
+            return label->accessibleDescription() == QStringLiteral("Slika") && label->isVisible()
+                && !label->pixmap().isNull();
+        });
     };
     const bool working = waitFor(
-        [&] { return files->topLevelItemCount() >= 12 && area->subWindowList().size() >= 4 && previewShown(); }, 90s);
+        [&] { return files->topLevelItemCount() >= 12 && area->subWindowList().size() >= 3 && previewShown(); }, 90s);
     if (!working)
         return fail(scene,
             QStringLiteral("the crawl listed %1 files, with %2 windows open and %3 preview")

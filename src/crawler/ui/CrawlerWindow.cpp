@@ -173,10 +173,12 @@ CrawlerWindow::CrawlerWindow(QWidget *parent)
         grid->addWidget(numbers[i].second, 3, i * 2 + 1);
     }
     grid->addWidget(m_pageNumber, 3, 5, Qt::AlignRight);
-    auto *flags = new QHBoxLayout;
-    for (QCheckBox *box : { m_hideWorkers, m_pictures, m_preview, m_overwrite, m_convertLinks })
-        flags->addWidget(box);
-    flags->addStretch();
+    // Two rows, so that every box's text shows whole in the window's width.
+    auto *flags = new QGridLayout;
+    const QList<QCheckBox *> boxes { m_hideWorkers, m_pictures, m_preview, m_overwrite, m_convertLinks };
+    for (qsizetype i = 0; i < boxes.size(); ++i)
+        flags->addWidget(boxes.at(i), int(i / 3), int(i % 3));
+    flags->setColumnStretch(3, 1);
     grid->addLayout(flags, 4, 0, 1, 6);
     grid->addWidget(m_picture, 0, 6, 5, 1, Qt::AlignTop);
     grid->addWidget(m_log, 5, 0, 1, 7);
