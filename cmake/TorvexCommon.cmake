@@ -36,7 +36,7 @@ endfunction()
 # A tool module builds two static libraries: torvex_<name>_engine from the sources
 # directly in src/<name> (QtCore only, never widgets) and torvex_<name> from the
 # sources in src/<name>/ui (the windows), which links the engine and what all
-# windows share (torvex_platform_ui).
+# windows share (torvex_widgets).
 function(torvex_add_module name)
   cmake_parse_arguments(M "" "" "ENGINE_LIBS;UI_LIBS" ${ARGN})
   file(GLOB engine_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
@@ -50,7 +50,7 @@ function(torvex_add_module name)
   if(ui_sources)
     add_library(torvex_${name} STATIC ${ui_sources})
     target_include_directories(torvex_${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
-    target_link_libraries(torvex_${name} PUBLIC torvex_common Qt6::Widgets torvex_platform_ui ${M_UI_LIBS})
+    target_link_libraries(torvex_${name} PUBLIC torvex_common Qt6::Widgets torvex_widgets ${M_UI_LIBS})
     if(TARGET torvex_${name}_engine)
       target_link_libraries(torvex_${name} PUBLIC torvex_${name}_engine)
     endif()

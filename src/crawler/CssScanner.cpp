@@ -12,6 +12,11 @@ bool isSpace(char c)
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
 }
 
+bool isQuote(char c)
+{
+    return c == '"' || c == '\'';
+}
+
 bool isNameChar(char c)
 {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_'
@@ -91,6 +96,14 @@ void CssScanner::work(bool atEnd, FoundReferences &found)
         if (to > from)
             found.append({ FoundReference::Css, text.mid(from, to - from), m_start + from, m_start + to });
     };
+    // A quoted reference at `at`: where scanning goes on, or Incomplete.
+    auto quoted = [&](qsizetype at) {
+        const qsizetype close = stringEnd(text, at);
+        if (close < 0)
+            return Incomplete;
+        emitReference(at + 1, close);
+        return close + 1;
+    };
     qsizetype at = 0;
     while (at < size) {
         const char c = text.at(at);
@@ -102,7 +115,7 @@ void CssScanner::work(bool atEnd, FoundReferences &found)
                 const qsizetype close = text.indexOf("*/", at + 2);
                 next = close < 0 ? Incomplete : close + 2;
             }
-        } else if (c == '"' || c == '\'') {
+        } else if (isQuote(c)) {
             const qsizetype close = stringEnd(text, at);
             next = close < 0 ? Incomplete : close + 1;
         } else if (!atEnd && (endsInside(text, at, "url(") || endsInside(text, at, "@import"))) {
@@ -112,11 +125,8 @@ void CssScanner::work(bool atEnd, FoundReferences &found)
             const qsizetype value = skipSpaces(text, at + 4);
             if (value >= size) {
                 next = Incomplete;
-            } else if (text.at(value) == '"' || text.at(value) == '\'') {
-                const qsizetype close = stringEnd(text, value);
-                if (close >= 0)
-                    emitReference(value + 1, close);
-                next = close < 0 ? Incomplete : close + 1;
+            } else if (isQuote(text.at(value))) {
+                next = quoted(value);
             } else {
                 qsizetype end = value;
                 while (end < size && text.at(end) != ')' && !isSpace(text.at(end)))
@@ -129,11 +139,8 @@ void CssScanner::work(bool atEnd, FoundReferences &found)
             const qsizetype value = skipSpaces(text, at + 7);
             if (value >= size) {
                 next = Incomplete;
-            } else if (text.at(value) == '"' || text.at(value) == '\'') {
-                const qsizetype close = stringEnd(text, value);
-                if (close >= 0)
-                    emitReference(value + 1, close);
-                next = close < 0 ? Incomplete : close + 1;
+            } else if (isQuote(text.at(value))) {
+                next = quoted(value);
             } else {
                 next = value; // url(...) is found on its own
             }

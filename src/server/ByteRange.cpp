@@ -26,15 +26,15 @@ ByteRange ByteRange::parse(QByteArrayView header, qint64 size)
     const QByteArray text = header.trimmed().toByteArray();
     if (!text.toLower().startsWith("bytes="))
         return range;
-    const QByteArrayView spec = QByteArrayView(text).sliced(6).trimmed();
+    const QByteArrayView ranges = QByteArrayView(text).sliced(6).trimmed();
     // Several ranges are served as the whole file, which HTTP allows.
-    if (spec.contains(','))
+    if (ranges.contains(','))
         return range;
-    const qsizetype dash = spec.indexOf('-');
+    const qsizetype dash = ranges.indexOf('-');
     if (dash < 0)
         return range;
-    const QByteArrayView from = spec.first(dash).trimmed();
-    const QByteArrayView to = spec.sliced(dash + 1).trimmed();
+    const QByteArrayView from = ranges.first(dash).trimmed();
+    const QByteArrayView to = ranges.sliced(dash + 1).trimmed();
     if (from.isEmpty()) {
         const qint64 suffix = position(to);
         if (suffix < 0)

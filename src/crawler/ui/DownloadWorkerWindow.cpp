@@ -1,6 +1,6 @@
 #include "crawler/ui/DownloadWorkerWindow.h"
 
-#include "platform/ui/DisplayLabel.h"
+#include "shell/widgets/DisplayLabel.h"
 
 #include <QLabel>
 #include <QPushButton>

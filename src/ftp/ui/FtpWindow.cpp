@@ -1,7 +1,7 @@
 #include "ftp/ui/FtpWindow.h"
 
 #include "platform/TrailingBlanks.h"
-#include "platform/ui/DisplayLabel.h"
+#include "shell/widgets/DisplayLabel.h"
 
 #include <QApplication>
 #include <QFileDialog>

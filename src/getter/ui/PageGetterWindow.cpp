@@ -1,6 +1,6 @@
 #include "getter/ui/PageGetterWindow.h"
 
-#include "platform/ui/DisplayLabel.h"
+#include "shell/widgets/DisplayLabel.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

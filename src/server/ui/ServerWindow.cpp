@@ -1,6 +1,6 @@
 #include "server/ui/ServerWindow.h"
 
-#include "platform/ui/DisplayLabel.h"
+#include "shell/widgets/DisplayLabel.h"
 
 #include <QCheckBox>
 #include <QFileDialog>

@@ -3,7 +3,7 @@
 #include "platform/DialogUnits.h"
 #include "platform/ToolHost.h"
 #include "platform/WindowPlacementStore.h"
-#include "platform/ui/DisplayLabel.h"
+#include "shell/widgets/DisplayLabel.h"
 #include "shell/ui/FrameMenu.h"
 #include "shell/ui/PlacementAdapter.h"
 #include "shell/ui/ShellIcons.h"

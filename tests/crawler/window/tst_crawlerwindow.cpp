@@ -65,6 +65,29 @@ struct Tool
     void grab(const QString &name) { window.grab().save(u"/tmp/"_s + name); }
 };
 
+// The frame's launcher as the host of tools, in an empty working directory of its own.
+struct FrameTools
+{
+    QTemporaryDir work;
+    QString before = QDir::currentPath();
+    QMdiArea area;
+    ToolLauncher launcher { &area, nullptr };
+
+    FrameTools()
+    {
+        QDir::setCurrent(work.path());
+        area.resize(900, 700);
+        area.show();
+        ToolHost::setInstance(&launcher);
+    }
+    ~FrameTools()
+    {
+        launcher.closeAll();
+        ToolHost::setInstance(nullptr);
+        QDir::setCurrent(before);
+    }
+};
+
 } // namespace
 
 class TestCrawlerWindow : public QObject
@@ -236,19 +259,10 @@ void TestCrawlerWindow::deleteAsksAndMarksTheRow()
 void TestCrawlerWindow::secondStartFocusesTheOpenWindow()
 {
     // The frame's tool keeps its Settings file and mirror in the working directory.
-    QTemporaryDir work;
-    const QString before = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(work.path()));
-    auto back = qScopeGuard([&] { QDir::setCurrent(before); });
-    QMdiArea area;
-    area.resize(800, 700);
-    area.show();
-    ToolLauncher launcher(&area, nullptr);
-    ToolHost::setInstance(&launcher);
-    auto unset = qScopeGuard([&] {
-        launcher.closeAll();
-        ToolHost::setInstance(nullptr);
-    });
+    FrameTools tools;
+    QTemporaryDir &work = tools.work;
+    QMdiArea &area = tools.area;
+    ToolLauncher &launcher = tools.launcher;
 
     const ToolDescriptor crawler = crawlerTool();
     QCOMPARE(crawler.procedureName, u"Http_asy"_s);
@@ -345,20 +359,10 @@ void TestCrawlerWindow::thePreviewHoldsNothingUp()
     LighttpdPeer peer;
     QVERIFY2(peer.start(served.path()), qPrintable(peer.errorText()));
 
-    // The frame's tool, with the settings of a first run, in an empty working directory.
-    QTemporaryDir work;
-    const QString before = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(work.path()));
-    auto back = qScopeGuard([&] { QDir::setCurrent(before); });
-    QMdiArea area;
-    area.resize(900, 700);
-    area.show();
-    ToolLauncher launcher(&area, nullptr);
-    ToolHost::setInstance(&launcher);
-    auto unset = qScopeGuard([&] {
-        launcher.closeAll();
-        ToolHost::setInstance(nullptr);
-    });
+    // The frame's tool with the settings of a first run, in an empty working directory.
+    FrameTools tools;
+    QTemporaryDir &work = tools.work;
+    ToolLauncher &launcher = tools.launcher;
     launcher.launch(crawlerTool(), {}, 0);
     auto *window = qobject_cast<CrawlerWindow *>(launcher.openWindows().constFirst());
     QVERIFY(window);

@@ -8,17 +8,15 @@ time. Names travel in Windows-1250, both ways, as on Croatian Windows servers.
 The server knows no MLSD, so clients have to read LIST.
 Usage: dos_listing_ftp.py --port P --root DIR [--host H]
 """
-import argparse
 import asynchat
-import logging
 import os
 import stat
 import time
 
-from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.filesystems import AbstractedFS
 from pyftpdlib.handlers import FTPHandler
-from pyftpdlib.servers import FTPServer
+
+from anonymous_ftp import serve
 
 CODE_PAGE = "cp1250"
 
@@ -56,20 +54,5 @@ class Handler(FTPHandler):
         self.push("211-Features supported:\r\n SIZE\r\n MDTM\r\n211 End FEAT.\r\n")
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--host", default="127.0.0.1")
-    parser.add_argument("--port", type=int, required=True)
-    parser.add_argument("--root", required=True)
-    args = parser.parse_args()
-    logging.basicConfig(level=logging.WARNING)
-
-    authorizer = DummyAuthorizer()
-    authorizer.add_anonymous(args.root)
-    Handler.authorizer = authorizer
-    server = FTPServer((args.host, args.port), Handler)
-    server.serve_forever()
-
-
 if __name__ == "__main__":
-    main()
+    serve(Handler)

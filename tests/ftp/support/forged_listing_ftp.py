@@ -7,12 +7,10 @@ names with a "/" that climb out of the directory or into another one. A client
 must not offer them, so nothing it fetches lands outside its own directories.
 Usage: forged_listing_ftp.py --port P --root DIR [--host H]
 """
-import argparse
-import logging
 
-from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler
-from pyftpdlib.servers import FTPServer
+
+from anonymous_ftp import serve
 
 FORGED_NAMES = ["../../izvan.txt", "../izvan.txt", "dir/izvan.txt", "..", "."]
 
@@ -47,20 +45,5 @@ class Handler(FTPHandler):
         return self._listing(path, real, forged_list, "LIST")
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--host", default="127.0.0.1")
-    parser.add_argument("--port", type=int, required=True)
-    parser.add_argument("--root", required=True)
-    args = parser.parse_args()
-    logging.basicConfig(level=logging.WARNING)
-
-    authorizer = DummyAuthorizer()
-    authorizer.add_anonymous(args.root)
-    Handler.authorizer = authorizer
-    server = FTPServer((args.host, args.port), Handler)
-    server.serve_forever()
-
-
 if __name__ == "__main__":
-    main()
+    serve(Handler)

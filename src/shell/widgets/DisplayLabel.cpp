@@ -1,4 +1,4 @@
-#include "platform/ui/DisplayLabel.h"
+#include "shell/widgets/DisplayLabel.h"
 
 #include <QAccessibleWidget>
 
