@@ -1,10 +1,14 @@
 // Feeds arbitrary pages to the link scan (in pieces of every size the input
 // picks) and every reference it finds to the URL resolution and the mirror
-// naming. Invariants: the scan finds the same references whatever the pieces,
+// naming, and to the scan of the page's markup and CSS that the rewrite of
+// links reads. Invariants: each scan finds the same references whatever the
+// pieces, each placed reference lies within the page and after the one before,
 // and every local path stays under the root with no "." or ".." step.
 #include "FuzzCheck.h"
 #include "crawler/LinkResolver.h"
+#include "crawler/CssScanner.h"
 #include "crawler/LinkScanner.h"
+#include "crawler/MarkupScanner.h"
 #include "crawler/LocalNaming.h"
 
 #include <QDir>
@@ -16,6 +20,26 @@ namespace {
 
 const QString Root = QStringLiteral("/srv/mirror");
 const QString Page = QStringLiteral("http://host:8080/a/b/page.htm");
+
+// The placed references of a streamed scan, the same as of the whole text.
+template <typename Scanner> void checkPlaced(QByteArrayView text, qsizetype piece)
+{
+    const FoundReferences whole = Scanner::scan(text);
+    Scanner scanner;
+    FoundReferences streamed;
+    for (qsizetype at = 0; at < text.size(); at += piece)
+        scanner.feed(text.sliced(at, std::min(piece, text.size() - at)), streamed);
+    scanner.finish(streamed);
+    check(streamed.size() == whole.size());
+    qint64 last = 0;
+    for (qsizetype i = 0; i < whole.size(); ++i) {
+        const FoundReference &reference = whole.at(i);
+        check(streamed.at(i).start == reference.start && streamed.at(i).end == reference.end);
+        check(streamed.at(i).text == reference.text);
+        check(reference.start >= last && reference.start < reference.end && reference.end <= text.size());
+        last = reference.end;
+    }
+}
 
 void checkPath(const LocalNaming &naming, const QString &url)
 {
@@ -44,6 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         scanner.feed(page.sliced(at, std::min(piece, page.size() - at)), streamed);
     scanner.finish(streamed);
     check(streamed == whole);
+    checkPlaced<MarkupScanner>(page, piece);
+    checkPlaced<CssScanner>(page, piece);
 
     const LocalNaming naming(Root);
     for (const QByteArray &reference : whole) {
