@@ -90,6 +90,8 @@ ServerEngine::ServerEngine(const SettingsFile &settings)
     , m_sweepTimer(new QTimer(this))
 {
     connect(m_log, &ServerLog::updated, this, &ServerEngine::logUpdated);
+    // Every request is answered after the turn in which it was read has taken in the changes on disk.
+    m_poller->setTurnHook([this] { m_handler->catchUp(); });
     connect(m_sweepTimer, &QTimer::timeout, this, &ServerEngine::sweep);
 }
 

@@ -183,7 +183,7 @@ void TestHttpProtocol::answersAsClientsExpect_data()
         { "pdf", "GET", "/paper.pdf", {}, 200, { "Content-Type: application/pdf" }, "*" },
         { "no extension", "GET", "/noextension", {}, 200, { "Content-Type: application/octet-stream" }, "*" },
     };
-    for (const QString client : { QStringLiteral("curl"), QStringLiteral("python") }) {
+    for (const QString &client : { QStringLiteral("curl"), QStringLiteral("python") }) {
         for (const Case &c : cases) {
             QTest::addRow("%s, %s", qPrintable(client), c.name)
                 << client << c.method << c.path << c.header << c.status << c.expected << c.body;

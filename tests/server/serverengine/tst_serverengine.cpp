@@ -270,6 +270,7 @@ void TestServerEngine::changedFilesAreServedAnew_data()
 {
     QTest::addColumn<QString>("change");
     QTest::newRow("rewritten, same size") << QStringLiteral("rewrite");
+    QTest::newRow("rewritten, longer") << QStringLiteral("lengthen");
     QTest::newRow("replaced by another") << QStringLiteral("replace");
     QTest::newRow("removed") << QStringLiteral("remove");
 }
@@ -284,6 +285,8 @@ void TestServerEngine::changedFilesAreServedAnew()
     const QString path = server.root() + QStringLiteral("f.txt");
     if (change == u"rewrite") {
         server.addFile(QStringLiteral("f.txt"), "novo!");
+    } else if (change == u"lengthen") {
+        server.addFile(QStringLiteral("f.txt"), "novo i dulje");
     } else if (change == u"replace") {
         server.addFile(QStringLiteral("g.txt"), "druga datoteka");
         QVERIFY(QFile::remove(path) && QFile::rename(server.root() + QStringLiteral("g.txt"), path));
@@ -295,7 +298,10 @@ void TestServerEngine::changedFilesAreServedAnew()
         QCOMPARE(statusOf(answer), 404);
         return;
     }
-    QCOMPARE(bodyOf(answer), change == u"rewrite" ? QByteArray("novo!") : QByteArray("druga datoteka"));
+    const QByteArray expected = change == u"rewrite" ? "novo!"
+        : change == u"lengthen"                      ? "novo i dulje"
+                                                     : "druga datoteka";
+    QCOMPARE(bodyOf(answer), expected);
 }
 
 void TestServerEngine::refusedPaths_data()
