@@ -4,6 +4,8 @@
 
 #include <QTimer>
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -224,6 +226,14 @@ void HttpConnection::startAnswer(QByteArrayView head, ConnectionHost::Arrival ar
     m_state = State::Sending;
     m_host->waitingChanged(this, false);
     m_response = m_host->answer(head, arrival);
+    // The end of an answer on a kept connection must leave at once, not wait
+    // for the client to acknowledge what went before it; a closing answer's
+    // end leaves with the close.
+    if (m_response.keepAlive && !m_noDelay) {
+        const int on = 1;
+        setsockopt(m_socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+        m_noDelay = true;
+    }
     // After a request the server could not frame, nothing more on the connection is read as a request.
     if (!m_response.keepAlive)
         m_input.clear();
@@ -348,7 +358,9 @@ void HttpConnection::finishAnswer()
     m_state = State::Lingering;
     m_waitStart = Clock::now();
     m_host->waitingChanged(this, true);
-    drain();
+    // A socket read to its end is told of the client's next bytes, or its close.
+    if (m_mayRead || m_peerClosed)
+        drain();
 }
 
 void HttpConnection::waitForRequest()

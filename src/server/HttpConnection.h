@@ -79,6 +79,7 @@ private:
     bool m_mayRead = false; // bytes may wait in the socket (told readable, not yet read to its end)
     bool m_endTold = false; // the peer's close is on its way: a short read does not mean all was read
     bool m_blocked = false; // the socket took no more: room is awaited
+    bool m_noDelay = false; // small packets leave without waiting for acknowledgements
     int m_answers = 0;
     Clock::time_point m_waitStart; // since when a request (or the client's close) is awaited
     bool m_heardSinceWait = false;

@@ -10,6 +10,8 @@
 #include <QFileInfo>
 #include <QUrl>
 
+#include <utility>
+
 namespace {
 
 constexpr QByteArrayView HtmlType("text/html; charset=utf-8");
@@ -129,6 +131,8 @@ Response RequestHandler::fileAnswer(
 
 Response RequestHandler::answer(QByteArrayView headText)
 {
+    if (std::exchange(m_catchUp, false))
+        m_walks.catchUp();
     const RequestHead request = RequestHead::parse(headText);
     if (request.line.kind == RequestLine::Kind::NotSupported)
         return errorAnswer(501, request);

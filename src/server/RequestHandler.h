@@ -26,9 +26,9 @@ public:
 
     RequestHandler(const Options &options, const SystemFacts &facts);
 
-    // Takes in the changes on disk so far: an answer made afterwards shows
-    // the disk as it was at the call, or later.
-    void catchUp() { m_walks.catchUp(); }
+    // The next answer first takes in the changes on disk made so far: it, and
+    // every later one, shows the disk as it was at this call, or later.
+    void catchUpBeforeNextAnswer() { m_catchUp = true; }
     // head: the request line and header lines without the blank line after them.
     Response answer(QByteArrayView head);
     // Closes the files no answer has used for a while.
@@ -50,4 +50,5 @@ private:
     ContentTypes m_types;
     OpenFiles m_files;
     WalkCache m_walks;
+    bool m_catchUp = true;
 };

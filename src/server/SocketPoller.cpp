@@ -46,7 +46,6 @@ void SocketPoller::remove(int socket)
     const auto found = m_entries.find(socket);
     if (found == m_entries.end())
         return;
-    ::epoll_ctl(m_epoll, EPOLL_CTL_DEL, socket, nullptr);
     // A place in m_again is skipped once the entry is gone, or belongs to a later socket of that number.
     m_entries.erase(found);
 }

@@ -42,7 +42,8 @@ public:
     // Starts watching socket for client, until remove(); what has already
     // arrived is told in the next turn. False (errno set) when it cannot.
     bool add(int socket, Client *client);
-    // Stops watching, before the socket is closed.
+    // Forgets socket, which its client then closes: closing it takes it out
+    // of the epoll set without a call of its own.
     void remove(int socket);
     // The socket's client is resumed once: in this turn when asked while
     // sockets are told, else in the next.
