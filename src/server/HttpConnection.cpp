@@ -1,10 +1,11 @@
 #include "server/HttpConnection.h"
 
 #include "server/RequestHead.h"
-#include "server/SocketPoller.h"
 
 #include <QTimer>
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -23,9 +24,7 @@ HttpConnection::HttpConnection(int socket, ConnectionHost *host, SocketPoller &p
     , m_host(host)
     , m_poller(poller)
     , m_waitStart(Clock::now())
-{
-    m_poller.add(socket, [this](bool readable, bool writable) { onReady(readable, writable); });
-}
+{ }
 
 HttpConnection::~HttpConnection()
 {
@@ -34,7 +33,8 @@ HttpConnection::~HttpConnection()
 
 void HttpConnection::begin()
 {
-    readInput();
+    if (!m_poller.add(m_socket, this))
+        fail(errno);
 }
 
 void HttpConnection::closeSocket()
@@ -45,11 +45,6 @@ void HttpConnection::closeSocket()
     ::close(m_socket);
     m_socket = -1;
     m_state = State::Closed;
-}
-
-void HttpConnection::watch(bool read, bool write)
-{
-    m_poller.setInterest(m_socket, read, write);
 }
 
 void HttpConnection::end()
@@ -106,23 +101,27 @@ bool HttpConnection::expire(Clock::time_point now, const Limits &limits)
     return false;
 }
 
-void HttpConnection::onReady(bool readable, bool writable)
+void HttpConnection::socketReady(bool readable, bool writable, bool ended)
 {
+    m_mayRead = m_mayRead || readable;
+    m_endTold = m_endTold || ended;
     switch (m_state) {
     case State::Waiting:
-        if (readable)
+        // What is read now is answered after the turn's hook.
+        if (m_mayRead) {
             readInput();
-        else if (writable)
-            takeRequest();
+            m_poller.callAgain(m_socket);
+        }
         break;
     case State::Sending:
-        if (writable) {
+        // One that stopped for its share is called again anyway.
+        if (writable && m_blocked) {
             m_budget = TurnShare;
             pump();
         }
         break;
     case State::Lingering:
-        if (readable)
+        if (m_mayRead)
             drain();
         break;
     case State::Pausing:
@@ -131,6 +130,24 @@ void HttpConnection::onReady(bool readable, bool writable)
     }
 }
 
+void HttpConnection::resume()
+{
+    switch (m_state) {
+    case State::Waiting:
+        takeRequest();
+        break;
+    case State::Sending:
+        m_budget = TurnShare;
+        pump();
+        break;
+    case State::Pausing:
+    case State::Lingering:
+    case State::Closed:
+        break;
+    }
+}
+
+// Reads until the socket is empty, or the head's limit is reached.
 void HttpConnection::readInput()
 {
     char scrap[4096];
@@ -140,21 +157,26 @@ void HttpConnection::readInput()
         if (count < 0) {
             if (errno == EINTR)
                 continue;
-            if (errno == EAGAIN || errno == EWOULDBLOCK)
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                m_mayRead = false;
                 break;
+            }
             fail(errno);
             return;
         }
         if (count == 0) {
             m_peerClosed = true;
+            m_mayRead = false;
             break;
         }
         m_input.append(scrap, count);
         m_heardSinceWait = true;
-        if (size_t(count) < room)
+        // Less than asked for is all there was; what comes later is told anew.
+        if (size_t(count) < room && !m_endTold) {
+            m_mayRead = false;
             break;
+        }
     }
-    takeRequest();
 }
 
 void HttpConnection::takeRequest()
@@ -191,7 +213,12 @@ void HttpConnection::takeRequest()
         end();
         return;
     }
-    watch(true, false);
+    // Bytes that arrived while the last answer went out: read now, judged in the next turn.
+    if (m_mayRead) {
+        readInput();
+        if (m_state == State::Waiting)
+            m_poller.callAgain(m_socket);
+    }
 }
 
 void HttpConnection::startAnswer(QByteArrayView head, ConnectionHost::Arrival arrival)
@@ -199,6 +226,14 @@ void HttpConnection::startAnswer(QByteArrayView head, ConnectionHost::Arrival ar
     m_state = State::Sending;
     m_host->waitingChanged(this, false);
     m_response = m_host->answer(head, arrival);
+    // The end of an answer on a kept connection must leave at once, not wait
+    // for the client to acknowledge what went before it; a closing answer's
+    // end leaves with the close.
+    if (m_response.keepAlive && !m_noDelay) {
+        const int on = 1;
+        setsockopt(m_socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+        m_noDelay = true;
+    }
     // After a request the server could not frame, nothing more on the connection is read as a request.
     if (!m_response.keepAlive)
         m_input.clear();
@@ -223,7 +258,8 @@ void HttpConnection::pump()
         m_budget -= result.written;
         if (result.written > 0)
             m_lastProgress = Clock::now();
-        if (result.error != 0 && result.error != EAGAIN) {
+        m_blocked = result.error == EAGAIN;
+        if (result.error != 0 && !m_blocked) {
             fail(result.error);
             return;
         }
@@ -232,15 +268,18 @@ void HttpConnection::pump()
             m_bodyEnded = true;
             m_pieceBytes = 0;
         }
-        // The socket is full, or this turn's share is spent: the next turn goes on.
+        // The socket is full: the poller tells when it has room.
+        if (m_blocked)
+            return;
+        // This turn's share is spent: the next turn goes on.
         if (!m_queue.isEmpty()) {
-            watch(false, true);
+            m_poller.callAgain(m_socket);
             return;
         }
         if (m_pieceBytes > 0 && pieceDone())
             return;
         if (m_budget <= 0 && !m_bodyEnded) {
-            watch(false, true);
+            m_poller.callAgain(m_socket);
             return;
         }
         if (!queueNextPiece()) {
@@ -291,7 +330,6 @@ bool HttpConnection::pieceDone()
     if (delay <= 0)
         return false;
     m_state = State::Pausing;
-    watch(false, false);
     QTimer::singleShot(delay, Qt::PreciseTimer, this, [this] {
         if (m_state != State::Pausing)
             return;
@@ -320,7 +358,9 @@ void HttpConnection::finishAnswer()
     m_state = State::Lingering;
     m_waitStart = Clock::now();
     m_host->waitingChanged(this, true);
-    drain();
+    // A socket read to its end is told of the client's next bytes, or its close.
+    if (m_mayRead || m_peerClosed)
+        drain();
 }
 
 void HttpConnection::waitForRequest()
@@ -330,7 +370,8 @@ void HttpConnection::waitForRequest()
     m_heardSinceWait = !m_input.isEmpty();
     m_host->waitingChanged(this, true);
     // A request already read goes in the next turn, after the other connections have had theirs.
-    watch(!m_peerClosed, !m_input.isEmpty() || m_peerClosed);
+    if (!m_input.isEmpty() || m_mayRead || m_peerClosed)
+        m_poller.callAgain(m_socket);
 }
 
 void HttpConnection::drain()
@@ -343,7 +384,7 @@ void HttpConnection::drain()
         if (count < 0 && errno == EINTR)
             continue;
         if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            watch(true, false);
+            m_mayRead = false;
             return;
         }
         break;

@@ -3,28 +3,30 @@
 #include "server/ConnectionHost.h"
 #include "server/Response.h"
 #include "server/SendQueue.h"
+#include "server/SocketPoller.h"
 
 #include <QByteArray>
 #include <QObject>
 
 #include <chrono>
 
-class SocketPoller;
-
 // One accepted client: reads a request's head, answers it, and on a kept
 // connection waits for the next one (pipelined requests are answered in
 // order). An answer goes piece by piece, each followed by the host's send
-// delay on a timer, and in one turn of the event loop a connection sends at
-// most its share, so a slow client, a long delay or a large file never holds
-// up another connection.
-class HttpConnection : public QObject
+// delay on a timer, and in one turn of the poller a connection sends at most
+// its share, so a slow client, a long delay or a large file never holds up
+// another connection. A request is answered in the part of a turn after the
+// poller's hook, never in the part in which its bytes were read.
+class HttpConnection : public QObject, private SocketPoller::Client
 {
     Q_OBJECT
 
 public:
     static constexpr qsizetype LineLimit = 1024;
     static constexpr qsizetype HeadLimit = 16 * 1024;
-    static constexpr qint64 TurnShare = 64 * 1024;
+    // A few calls of this size move a large file at the socket's speed; one
+    // takes well under a millisecond, so that a small answer waits no longer.
+    static constexpr qint64 TurnShare = 512 * 1024;
     using Clock = std::chrono::steady_clock;
 
     struct Limits
@@ -40,7 +42,7 @@ public:
     HttpConnection(int socket, ConnectionHost *host, SocketPoller &poller, QObject *parent = nullptr);
     ~HttpConnection() override;
 
-    // Reads what has already arrived (called once right after accept).
+    // Starts watching the socket (called once right after accept).
     void begin();
     // Closes the connection when one of its limits has passed.
     bool expire(Clock::time_point now, const Limits &limits);
@@ -50,7 +52,10 @@ public:
 private:
     enum class State { Waiting, Sending, Pausing, Lingering, Closed };
 
-    void onReady(bool readable, bool writable);
+    // SocketPoller::Client
+    void socketReady(bool readable, bool writable, bool ended) override;
+    void resume() override;
+
     void readInput();
     void takeRequest();
     void startAnswer(QByteArrayView head, ConnectionHost::Arrival arrival);
@@ -64,7 +69,6 @@ private:
     void fail(int error);
     void end();
     void closeSocket();
-    void watch(bool read, bool write);
 
     int m_socket;
     ConnectionHost *m_host;
@@ -72,6 +76,10 @@ private:
     State m_state = State::Waiting;
     QByteArray m_input;
     bool m_peerClosed = false;
+    bool m_mayRead = false; // bytes may wait in the socket (told readable, not yet read to its end)
+    bool m_endTold = false; // the peer's close is on its way: a short read does not mean all was read
+    bool m_blocked = false; // the socket took no more: room is awaited
+    bool m_noDelay = false; // small packets leave without waiting for acknowledgements
     int m_answers = 0;
     Clock::time_point m_waitStart; // since when a request (or the client's close) is awaited
     bool m_heardSinceWait = false;

@@ -130,6 +130,7 @@ PathMapper::Result PathMapper::map(const QByteArray &requestPath) const
         found = found && ::stat(QFile::encodeName(local).constData(), &last) == 0;
     }
     result.localPath = local;
+    result.throughLink = linked;
     if (!found)
         result.verdict = Verdict::Missing;
     else if (S_ISDIR(last.st_mode))

@@ -39,6 +39,7 @@ public:
         QString localPath; // absolute, with the names as found on disk
         QString decodedPath; // the request path decoded, "/" separated, with its leading "/"
         FileStamp stamp; // of a File
+        bool throughLink = false; // a symbolic link lay on the way
     };
 
     static FileStamp stampOf(const struct stat &info);

@@ -10,6 +10,8 @@
 #include <QFileInfo>
 #include <QUrl>
 
+#include <utility>
+
 namespace {
 
 constexpr QByteArrayView HtmlType("text/html; charset=utf-8");
@@ -26,13 +28,23 @@ bool keepsConnection(int status, const RequestHead &request)
     return request.keepAlive && status != 400 && status != 431 && status != 501;
 }
 
+constexpr auto UnusedFileLimit = std::chrono::seconds(10);
+
 } // namespace
 
 RequestHandler::RequestHandler(const Options &options, const SystemFacts &facts)
     : m_options(options)
+    , m_defaultPath(options.defaultPage.trimmed().toLower().toUtf8())
     , m_facts(facts)
     , m_mapper(options.servedDirectory)
+    , m_walks(m_mapper)
 { }
+
+void RequestHandler::closeUnusedFiles(OpenFiles::Clock::time_point now)
+{
+    m_files.closeUnused(now, UnusedFileLimit);
+    m_walks.forgetUnused(now, UnusedFileLimit);
+}
 
 Response RequestHandler::errorAnswer(int status, const RequestHead &request, QByteArrayView contentRange) const
 {
@@ -74,11 +86,9 @@ Response RequestHandler::listing(int status, const QString &targetName, const QS
     return response;
 }
 
-Response RequestHandler::fileAnswer(const PathMapper::Result &mapped, const RequestHead &request)
+Response RequestHandler::fileAnswer(
+    const std::shared_ptr<const OpenFiles::File> &file, const QByteArray &type, const RequestHead &request) const
 {
-    const std::shared_ptr<const OpenFiles::File> file = m_files.open(mapped.localPath, mapped.stamp);
-    if (!file)
-        return errorAnswer(403, request);
     auto body = std::make_unique<FileBody>(file);
     const bool http11 = request.line.persistent;
     const QByteArray &modified = file->lastModified;
@@ -100,7 +110,7 @@ Response RequestHandler::fileAnswer(const PathMapper::Result &mapped, const Requ
         return errorAnswer(416, request, QByteArray("bytes */" + QByteArray::number(size)));
     response.status = range.kind == ByteRange::Kind::Part ? 206 : 200;
     ResponseHead head(response.status, http11);
-    head.add("Content-Type", m_types.of(mapped.localPath));
+    head.add("Content-Type", type);
     if (response.status == 206) {
         head.add("Content-Length", range.length());
         head.add("Content-Range",
@@ -121,6 +131,8 @@ Response RequestHandler::fileAnswer(const PathMapper::Result &mapped, const Requ
 
 Response RequestHandler::answer(QByteArrayView headText)
 {
+    if (std::exchange(m_catchUp, false))
+        m_walks.catchUp();
     const RequestHead request = RequestHead::parse(headText);
     if (request.line.kind == RequestLine::Kind::NotSupported)
         return errorAnswer(501, request);
@@ -130,10 +142,11 @@ Response RequestHandler::answer(QByteArrayView headText)
     QByteArray path = request.line.path;
     if (path.startsWith('/'))
         path.remove(0, 1);
-    const QString defaultPage = m_options.defaultPage.trimmed();
-    const bool asDefault = path.isEmpty() || path == defaultPage.toLower().toUtf8();
+    const bool asDefault = path.isEmpty() || path == m_defaultPath;
     if (path.isEmpty())
-        path = QUrl::toPercentEncoding(defaultPage.toLower());
+        path = QUrl::toPercentEncoding(QString::fromUtf8(m_defaultPath));
+    if (const WalkCache::Walk *known = m_walks.find(path))
+        return fileAnswer(known->file, known->type, request);
 
     const PathMapper::Result mapped = m_mapper.map(path);
     switch (mapped.verdict) {
@@ -141,8 +154,14 @@ Response RequestHandler::answer(QByteArrayView headText)
         return errorAnswer(400, request);
     case PathMapper::Verdict::Forbidden:
         return errorAnswer(403, request);
-    case PathMapper::Verdict::File:
-        return fileAnswer(mapped, request);
+    case PathMapper::Verdict::File: {
+        const std::shared_ptr<const OpenFiles::File> file = m_files.open(mapped.localPath, mapped.stamp);
+        if (!file)
+            return errorAnswer(403, request);
+        const QByteArray type = m_types.of(mapped.localPath);
+        m_walks.keep(path, mapped, file, type);
+        return fileAnswer(file, type, request);
+    }
     case PathMapper::Verdict::Directory:
     case PathMapper::Verdict::Missing:
         break;

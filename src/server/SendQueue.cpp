@@ -124,7 +124,7 @@ qint64 SendQueue::writeSpan(int socket, qint64 budget)
     const ssize_t sent = ::sendfile(socket, m_spanFile, &offset, size_t(qMin(m_spanLeft, budget)));
     if (sent < 0 && (errno == EINVAL || errno == ENOSYS)) {
         // A file system that cannot hand its data to a socket: the span goes through a buffer.
-        return readSpan() ? writeBytes(socket, budget) : 0;
+        return readSpan(budget) ? writeBytes(socket, budget) : 0;
     }
     if (sent < 0 && errno == EPIPE) {
         takeBackBrokenPipe();
@@ -137,17 +137,19 @@ qint64 SendQueue::writeSpan(int socket, qint64 budget)
     return sent;
 }
 
-// False when the file holds less than the span.
-bool SendQueue::readSpan()
+// The span's next piece, no larger than a write's budget, so that a large file
+// never stands whole in memory; false when the file holds less than the span.
+bool SendQueue::readSpan(qint64 budget)
 {
-    QByteArray piece(m_spanLeft, Qt::Uninitialized);
+    QByteArray piece(qMin(m_spanLeft, budget), Qt::Uninitialized);
     ssize_t count;
     do {
         count = ::pread(m_spanFile, piece.data(), size_t(piece.size()), m_spanOffset);
     } while (count < 0 && errno == EINTR);
-    if (count < m_spanLeft)
+    if (count < piece.size())
         return false;
-    m_spanLeft = 0;
+    m_spanOffset += count;
+    m_spanLeft -= count;
     m_bytes.append(piece);
     return true;
 }

@@ -29,7 +29,7 @@ public:
 private:
     qint64 writeBytes(int socket, qint64 budget);
     qint64 writeSpan(int socket, qint64 budget);
-    bool readSpan();
+    bool readSpan(qint64 budget);
 
     QList<QByteArray> m_bytes;
     qsizetype m_offset = 0; // into the first of m_bytes

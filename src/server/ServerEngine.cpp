@@ -14,7 +14,6 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -90,6 +89,8 @@ ServerEngine::ServerEngine(const SettingsFile &settings)
     , m_sweepTimer(new QTimer(this))
 {
     connect(m_log, &ServerLog::updated, this, &ServerEngine::logUpdated);
+    // Every request is answered after the turn in which it was read has taken in the changes on disk.
+    m_poller->setTurnHook([this] { m_handler->catchUpBeforeNextAnswer(); });
     connect(m_sweepTimer, &QTimer::timeout, this, &ServerEngine::sweep);
 }
 
@@ -255,10 +256,6 @@ void ServerEngine::acceptClients(int listener)
             ::close(client);
             continue;
         }
-        // The end of an answer on a kept connection must leave at once, not
-        // wait for the client to acknowledge what went before it.
-        const int on = 1;
-        setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
         auto *connection = new HttpConnection(client, this, *m_poller, m_registry);
         m_registry->add(connection);
         connection->begin();

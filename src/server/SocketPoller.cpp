@@ -5,6 +5,8 @@
 #include <sys/epoll.h>
 #include <unistd.h>
 
+#include <utility>
+
 namespace {
 
 constexpr int Batch = 64;
@@ -28,33 +30,15 @@ SocketPoller::~SocketPoller()
     ::close(m_epoll);
 }
 
-void SocketPoller::add(int socket, Handler handler)
+bool SocketPoller::add(int socket, Client *client)
 {
-    m_entries[socket] = Entry { std::move(handler), 0 };
-}
-
-void SocketPoller::setInterest(int socket, bool read, bool write)
-{
-    const auto found = m_entries.find(socket);
-    if (found == m_entries.end())
-        return;
-    Entry &entry = found->second;
-    const unsigned events = (read ? unsigned(EPOLLIN) : 0u) | (write ? unsigned(EPOLLOUT) : 0u);
-    if (events == entry.events)
-        return;
-    // A socket is in the set only while it waits for something: most are
-    // answered at once, and one waiting for nothing would still report a
-    // hang-up over and over.
-    if (events == 0) {
-        ::epoll_ctl(m_epoll, EPOLL_CTL_DEL, socket, nullptr);
-        entry.events = 0;
-        return;
-    }
     epoll_event event {};
-    event.events = events;
+    event.events = EPOLLIN | EPOLLOUT | EPOLLRDHUP | EPOLLET;
     event.data.fd = socket;
-    if (::epoll_ctl(m_epoll, entry.events ? EPOLL_CTL_MOD : EPOLL_CTL_ADD, socket, &event) == 0)
-        entry.events = events;
+    if (::epoll_ctl(m_epoll, EPOLL_CTL_ADD, socket, &event) != 0)
+        return false;
+    m_entries[socket] = Entry { client, false };
+    return true;
 }
 
 void SocketPoller::remove(int socket)
@@ -62,29 +46,66 @@ void SocketPoller::remove(int socket)
     const auto found = m_entries.find(socket);
     if (found == m_entries.end())
         return;
-    if (found->second.events)
-        ::epoll_ctl(m_epoll, EPOLL_CTL_DEL, socket, nullptr);
+    // A place in m_again is skipped once the entry is gone, or belongs to a later socket of that number.
     m_entries.erase(found);
+}
+
+void SocketPoller::callAgain(int socket)
+{
+    const auto found = m_entries.find(socket);
+    if (found == m_entries.end() || found->second.calledAgain)
+        return;
+    found->second.calledAgain = true;
+    m_again.push_back(socket);
+    if (!m_dispatching)
+        postTurn();
+}
+
+void SocketPoller::postTurn()
+{
+    if (std::exchange(m_turnPosted, true))
+        return;
+    QMetaObject::invokeMethod(this, &SocketPoller::dispatch, Qt::QueuedConnection);
 }
 
 void SocketPoller::dispatch()
 {
-    // A bounded number of rounds, then back to the event loop, so that timers,
+    m_turnPosted = false;
+    m_dispatching = true;
+    // A bounded number of turns, then back to the event loop, so that timers,
     // new clients and posted work come round however many sockets stay ready.
     epoll_event events[Batch];
     for (int round = 0; round < Rounds; ++round) {
         const int count = ::epoll_wait(m_epoll, events, Batch, 0);
         for (int i = 0; i < count; ++i) {
-            // A handler may have removed this socket, or a later one, meanwhile.
+            // A client may have removed its socket meanwhile.
             const auto found = m_entries.find(events[i].data.fd);
             if (found == m_entries.end())
                 continue;
             const unsigned ready = events[i].events;
-            const bool failed = ready & (EPOLLERR | EPOLLHUP);
-            const Handler handler = found->second.handler;
-            handler((ready & EPOLLIN) || failed, (ready & EPOLLOUT) || failed);
+            const bool ended = ready & (EPOLLERR | EPOLLHUP | EPOLLRDHUP);
+            found->second.client->socketReady((ready & EPOLLIN) || ended, (ready & EPOLLOUT) || ended, ended);
         }
-        if (count < Batch)
-            return;
+        if (!m_again.empty())
+            resumeAsked();
+        if (count < Batch && m_again.empty())
+            break;
     }
+    m_dispatching = false;
+    if (!m_again.empty())
+        postTurn();
+}
+
+void SocketPoller::resumeAsked()
+{
+    if (m_turnHook)
+        m_turnHook();
+    std::swap(m_resuming, m_again);
+    for (const int socket : m_resuming) {
+        const auto found = m_entries.find(socket);
+        if (found == m_entries.end() || !std::exchange(found->second.calledAgain, false))
+            continue;
+        found->second.client->resume();
+    }
+    m_resuming.clear();
 }

@@ -4,40 +4,70 @@
 
 #include <functional>
 #include <unordered_map>
+#include <vector>
 
 class QSocketNotifier;
 
 // Readiness of many sockets through one epoll set that the event loop watches
-// with a single notifier. Changing what a socket waits for is one system call
-// however many clients are connected, where a notifier per socket would make
-// the event loop redo its own bookkeeping and wake itself on every change.
+// with a single notifier. A socket is watched in both directions, edge-
+// triggered, for its whole life: it is told when bytes or room arrive, and
+// what it waits for costs no system call to change. A client that stops
+// before it has used what is ready (its share of the turn is spent, or it
+// holds a request it has not answered yet) asks to be called again.
+//
+// A turn: every socket that became ready is told so; then, when a client is
+// to be called again, the turn's hook runs, and then those clients are. What
+// a client reads while it is told is thus always read before the hook runs.
 class SocketPoller : public QObject
 {
     Q_OBJECT
 
 public:
-    using Handler = std::function<void(bool readable, bool writable)>;
+    class Client
+    {
+    public:
+        // Something arrived: bytes (readable), room to send (writable), or the
+        // peer's close or a failure (ended: read on to the end).
+        virtual void socketReady(bool readable, bool writable, bool ended) = 0;
+        // Called again, as asked.
+        virtual void resume() = 0;
+
+    protected:
+        ~Client() = default;
+    };
 
     explicit SocketPoller(QObject *parent = nullptr);
     ~SocketPoller() override;
 
-    // Starts watching socket; handler runs on this thread when it is ready.
-    void add(int socket, Handler handler);
-    // What the socket waits for now; nothing at all is allowed.
-    void setInterest(int socket, bool read, bool write);
-    // Stops watching, before the socket is closed.
+    // Starts watching socket for client, until remove(); what has already
+    // arrived is told in the next turn. False (errno set) when it cannot.
+    bool add(int socket, Client *client);
+    // Forgets socket, which its client then closes: closing it takes it out
+    // of the epoll set without a call of its own.
     void remove(int socket);
+    // The socket's client is resumed once: in this turn when asked while
+    // sockets are told, else in the next.
+    void callAgain(int socket);
+    // Runs once in every turn in which clients are called again, before them.
+    void setTurnHook(std::function<void()> hook) { m_turnHook = std::move(hook); }
 
 private:
     struct Entry
     {
-        Handler handler;
-        unsigned events = 0; // in the epoll set while not 0
+        Client *client = nullptr;
+        bool calledAgain = false; // waits in m_again
     };
 
     void dispatch();
+    void resumeAsked();
+    void postTurn();
 
     int m_epoll = -1;
     QSocketNotifier *m_notifier = nullptr;
     std::unordered_map<int, Entry> m_entries;
+    std::vector<int> m_again;
+    std::vector<int> m_resuming; // m_again of the turn under way, kept for its storage
+    std::function<void()> m_turnHook;
+    bool m_dispatching = false;
+    bool m_turnPosted = false;
 };

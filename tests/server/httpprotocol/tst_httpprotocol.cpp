@@ -1,3 +1,4 @@
+#include "server/FileBody.h"
 #include "server/support/RunningServer.h"
 
 #include <QDateTime>
@@ -93,6 +94,7 @@ private slots:
     void answersAsClientsExpect_data();
     void answersAsClientsExpect();
     void curlReusesOneConnection();
+    void pipelinedRequestsAnsweredInOrder_data();
     void pipelinedRequestsAnsweredInOrder();
     void idleKeptConnectionCloses();
     void ipv6ClientsAreServed();
@@ -181,7 +183,7 @@ void TestHttpProtocol::answersAsClientsExpect_data()
         { "pdf", "GET", "/paper.pdf", {}, 200, { "Content-Type: application/pdf" }, "*" },
         { "no extension", "GET", "/noextension", {}, 200, { "Content-Type: application/octet-stream" }, "*" },
     };
-    for (const QString client : { QStringLiteral("curl"), QStringLiteral("python") }) {
+    for (const QString &client : { QStringLiteral("curl"), QStringLiteral("python") }) {
         for (const Case &c : cases) {
             QTest::addRow("%s, %s", qPrintable(client), c.name)
                 << client << c.method << c.path << c.header << c.status << c.expected << c.body;
@@ -232,24 +234,41 @@ void TestHttpProtocol::curlReusesOneConnection()
     QVERIFY(rows.contains(QStringLiteral("sent 5")));
 }
 
-// Three requests sent at once on one socket get their answers in order; the
-// last, an HTTP/1.0 one, closes the connection after its answer.
+void TestHttpProtocol::pipelinedRequestsAnsweredInOrder_data()
+{
+    QTest::addColumn<bool>("lastDuringAnswer");
+    QTest::newRow("sent at once") << false;
+    // The server is busy sending, and its client takes nothing, when the last request arrives.
+    QTest::newRow("last sent while the large answer goes out") << true;
+}
+
+// Three requests sent on one socket get their answers in order; the last, an
+// HTTP/1.0 one, closes the connection after its answer.
 void TestHttpProtocol::pipelinedRequestsAnsweredInOrder()
 {
+    QFETCH(bool, lastDuringAnswer);
     RunningServer server;
+    const QByteArray large(8 << 20, '2');
     server.addFile(QStringLiteral("1.txt"), "jedan");
-    server.addFile(QStringLiteral("2.txt"), QByteArray(30000, '2'));
+    server.addFile(QStringLiteral("2.txt"), large);
     server.addFile(QStringLiteral("3.txt"), "tri");
     QTcpSocket socket;
+    socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4096);
     socket.connectToHost(QStringLiteral("127.0.0.1"), quint16(server.port()));
     QVERIFY(socket.waitForConnected(5000));
+    const QByteArray last = "GET /3.txt HTTP/1.0\r\n\r\n";
     socket.write("GET /1.txt HTTP/1.1\r\nHost: x\r\n\r\n"
                  "GET /2.txt HTTP/1.1\r\nHost: x\r\n\r\n"
-                 "GET /3.txt HTTP/1.0\r\n\r\n");
-    const QList<QByteArray> answers = answersOn(socket, 3, 10000);
+        + (lastDuringAnswer ? QByteArray() : last));
+    if (lastDuringAnswer) {
+        QVERIFY(socket.waitForBytesWritten(5000));
+        QTRY_VERIFY(server.bytesSent() > FileBody::PieceSize);
+        socket.write(last);
+    }
+    const QList<QByteArray> answers = answersOn(socket, 3, 20000);
     QCOMPARE(answers.size(), 3);
     QCOMPARE(bodyOf(answers[0]), QByteArray("jedan"));
-    QCOMPARE(bodyOf(answers[1]), QByteArray(30000, '2'));
+    QVERIFY(bodyOf(answers[1]) == large);
     QCOMPARE(bodyOf(answers[2]), QByteArray("tri"));
     QVERIFY(answers[0].startsWith("HTTP/1.1 200"));
     QCOMPARE(headerValue(answers[1], "Connection"), QByteArray());

@@ -1,5 +1,7 @@
+#include "server/OpenFiles.h"
 #include "server/PathMapper.h"
 #include "server/RequestLine.h"
+#include "server/WalkCache.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,6 +21,8 @@ private slots:
     void paths();
     void servedDirectoryMissing_data();
     void servedDirectoryMissing();
+    void walksKeptUntilTheirWayChanges_data();
+    void walksKeptUntilTheirWayChanges();
 };
 
 void TestRequestMapping::requestLines_data()
@@ -150,6 +154,88 @@ void TestRequestMapping::servedDirectoryMissing()
     QCOMPARE(int(result.verdict), verdict);
     if (verdict == int(PathMapper::Verdict::Missing))
         QCOMPARE(result.localPath, root + QString::fromUtf8(request));
+}
+
+void TestRequestMapping::walksKeptUntilTheirWayChanges_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("nothing") << QStringLiteral("nothing") << true;
+    QTest::newRow("another file beside it written") << QStringLiteral("beside") << true;
+    QTest::newRow("an entry made beside the served directory") << QStringLiteral("parent") << true;
+    QTest::newRow("reached through a link") << QStringLiteral("link") << false;
+    QTest::newRow("written") << QStringLiteral("write") << false;
+    QTest::newRow("written through another name") << QStringLiteral("other name") << false;
+    QTest::newRow("given another time") << QStringLiteral("time") << false;
+    QTest::newRow("replaced by another") << QStringLiteral("replace") << false;
+    QTest::newRow("removed") << QStringLiteral("remove") << false;
+    QTest::newRow("its exact name made beside it") << QStringLiteral("exact") << false;
+    QTest::newRow("its directory renamed") << QStringLiteral("directory") << false;
+    QTest::newRow("its directory given other rights") << QStringLiteral("rights") << false;
+    QTest::newRow("the served directory renamed") << QStringLiteral("root") << false;
+}
+
+// A walk is kept while nothing on its way changes, and forgotten, once the
+// changes are taken in, after any change that could alter what it found.
+void TestRequestMapping::walksKeptUntilTheirWayChanges()
+{
+    QFETCH(QString, change);
+    QFETCH(bool, kept);
+    QTemporaryDir parent;
+    const QString root = parent.filePath(QStringLiteral("www/"));
+    const QString file = root + QStringLiteral("sub/F.txt");
+    const auto write = [](const QString &path, const QByteArray &content) {
+        QFile out(path);
+        return out.open(QIODevice::WriteOnly) && out.write(content) == content.size();
+    };
+    QVERIFY(QDir().mkpath(root + QStringLiteral("sub")));
+    QVERIFY(write(file, "staro") && write(root + QStringLiteral("sub/drugi.txt"), "drugi"));
+    QVERIFY(QFile::link(root + QStringLiteral("sub"), root + QStringLiteral("veza")));
+    QCOMPARE(::link(QFile::encodeName(file).constData(),
+                 QFile::encodeName(parent.filePath(QStringLiteral("ime"))).constData()),
+        0);
+
+    const PathMapper mapper(root);
+    OpenFiles files;
+    WalkCache walks(mapper);
+    const QByteArray request = change == u"link" ? "veza/f.txt" : "sub/f.txt";
+    const PathMapper::Result mapped = mapper.map(request);
+    QCOMPARE(mapped.verdict, PathMapper::Verdict::File);
+    walks.keep(request, mapped, files.open(mapped.localPath, mapped.stamp), "text/plain");
+    walks.catchUp();
+    QCOMPARE(walks.find(request) != nullptr, change != u"link");
+
+    if (change == u"beside") {
+        QVERIFY(write(root + QStringLiteral("sub/drugi.txt"), "drugi, dulji"));
+    } else if (change == u"parent") {
+        QVERIFY(write(parent.filePath(QStringLiteral("pokraj.txt")), "pokraj"));
+    } else if (change == u"write") {
+        QVERIFY(write(file, "novo i dulje"));
+    } else if (change == u"other name") {
+        QVERIFY(write(parent.filePath(QStringLiteral("ime")), "drugim imenom"));
+    } else if (change == u"time") {
+        QFile touched(file);
+        QVERIFY(touched.open(QIODevice::ReadWrite)
+            && touched.setFileTime(
+                QDateTime(QDate(2001, 2, 3), QTime(4, 5, 6), Qt::UTC), QFileDevice::FileModificationTime));
+    } else if (change == u"replace") {
+        QVERIFY(write(root + QStringLiteral("sub/g.txt"), "druga"));
+        QCOMPARE(::rename(QFile::encodeName(root + QStringLiteral("sub/g.txt")).constData(),
+                     QFile::encodeName(file).constData()),
+            0);
+    } else if (change == u"remove") {
+        QVERIFY(QFile::remove(file));
+    } else if (change == u"exact") {
+        QVERIFY(write(root + QStringLiteral("sub/f.txt"), "točno ime"));
+    } else if (change == u"directory") {
+        QVERIFY(QDir(root).rename(QStringLiteral("sub"), QStringLiteral("stari")));
+    } else if (change == u"rights") {
+        QVERIFY(QFile::setPermissions(root + QStringLiteral("sub"), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    } else if (change == u"root") {
+        QVERIFY(QDir(parent.path()).rename(QStringLiteral("www"), QStringLiteral("stari")));
+    }
+    walks.catchUp();
+    QCOMPARE(walks.find(request) != nullptr, kept);
 }
 
 QTEST_GUILESS_MAIN(TestRequestMapping)
