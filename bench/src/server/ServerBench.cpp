@@ -5,9 +5,10 @@
 // then the program's peak memory under 200 concurrent kept connections, and
 // last "ratio R", the smallest ratio. Each figure is the median of three runs.
 //
-//   server                      run the whole benchmark
-//   server --serve DIR PORT     the program's frame, offscreen, with the server
-//                               window set up as a user would (used by the run)
+//   server                         run the whole benchmark
+//   server --serve DIR PORT WORK   the program's frame, offscreen, in the working
+//                                  directory WORK, with the server window set
+//                                  up as a user would (used by the run)
 
 #include "platform/DescriptorLimit.h"
 #include "platform/SettingsFile.h"
@@ -73,8 +74,8 @@ int serveFromWindow(int argc, char **argv)
     QApplication app(argc, argv);
     const QString directory = QApplication::arguments().at(2);
     const int port = QApplication::arguments().at(3).toInt();
-    QTemporaryDir work;
-    QDir::setCurrent(work.path());
+    // The run's own directory: the run ends this process with a kill, after which nothing here is removed.
+    QDir::setCurrent(QApplication::arguments().at(4));
     WindowPlacementStore placements(SettingsFile::standard());
     WindowPlacementStore::setInstance(&placements);
     int exitCode = 1;
@@ -232,12 +233,12 @@ bool startLighttpd(QProcess &process, const QTemporaryDir &work, const QString &
     return process.waitForStarted() && waitForPort(port);
 }
 
-bool startOurs(QProcess &process, const QString &self, const QString &root, quint16 port)
+bool startOurs(QProcess &process, const QString &self, const QString &root, const QString &workDir, quint16 port)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     process.setProcessEnvironment(environment);
-    process.start(self, { QStringLiteral("--serve"), root + u'/', QString::number(port) });
+    process.start(self, { QStringLiteral("--serve"), root + u'/', QString::number(port), workDir });
     return process.waitForStarted() && process.waitForReadyRead(30000) && process.readLine().trimmed() == "ready"
         && waitForPort(port);
 }
@@ -253,7 +254,9 @@ int runBenchmark(const QString &self)
 
     const quint16 ourPort = freePort();
     QProcess ours;
-    if (!startOurs(ours, self, root, ourPort)) {
+    const QString ourWork = work.filePath(QStringLiteral("torvex"));
+    QDir().mkpath(ourWork);
+    if (!startOurs(ours, self, root, ourWork, ourPort)) {
         std::printf("our server did not start: %s\n", ours.readAllStandardError().constData());
         return 1;
     }
@@ -306,7 +309,7 @@ int runBenchmark(const QString &self)
 
 int main(int argc, char **argv)
 {
-    if (argc == 4 && QByteArray(argv[1]) == "--serve")
+    if (argc == 5 && QByteArray(argv[1]) == "--serve")
         return serveFromWindow(argc, argv);
     QCoreApplication app(argc, argv);
     return runBenchmark(QCoreApplication::applicationFilePath());
