@@ -1,16 +1,13 @@
 #include "crawler/CssScanner.h"
 
+#include "crawler/MarkupSpace.h"
+
 namespace {
 
 // A construct with no end in sight is given up once it is this long, so a
 // hostile stylesheet cannot make the scanner hold all of itself.
 constexpr qsizetype LongestConstruct = 64 * 1024;
 constexpr qsizetype Incomplete = -1;
-
-bool isSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
-}
 
 bool isQuote(char c)
 {
@@ -39,7 +36,7 @@ bool endsInside(const QByteArray &text, qsizetype at, QByteArrayView word)
 
 qsizetype skipSpaces(const QByteArray &text, qsizetype at)
 {
-    while (at < text.size() && isSpace(text.at(at)))
+    while (at < text.size() && isMarkupSpace(text.at(at)))
         ++at;
     return at;
 }
@@ -129,7 +126,7 @@ void CssScanner::work(bool atEnd, FoundReferences &found)
                 next = quoted(value);
             } else {
                 qsizetype end = value;
-                while (end < size && text.at(end) != ')' && !isSpace(text.at(end)))
+                while (end < size && text.at(end) != ')' && !isMarkupSpace(text.at(end)))
                     ++end;
                 if (end < size)
                     emitReference(value, end);

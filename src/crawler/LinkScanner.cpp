@@ -1,5 +1,7 @@
 #include "crawler/LinkScanner.h"
 
+#include "crawler/MarkupSpace.h"
+
 #include <array>
 
 namespace {
@@ -12,11 +14,6 @@ constexpr qsizetype NameTail = 10;
 // A value with no end in sight is taken as it stands once it is this long, so a
 // hostile page cannot make the scanner hold all of itself.
 constexpr qsizetype LongestValue = 64 * 1024;
-
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
-}
 
 char upper(char c)
 {
@@ -106,12 +103,12 @@ void LinkScanner::work(bool atEnd, QList<QByteArray> &found)
         }
         qsizetype start = name + nameLength;
         // A line break or tab after the equals sign comes before the value, not in it.
-        while (start < size && isBlank(m_pending.at(start)))
+        while (start < size && isMarkupSpace(m_pending.at(start)))
             ++start;
         // A value left open by the last piece is searched on from where that stopped.
         qsizetype end = std::max(start, m_openEnd);
         m_openEnd = 0;
-        while (end < size && !isBlank(m_pending.at(end)) && m_pending.at(end) != '>')
+        while (end < size && !isMarkupSpace(m_pending.at(end)) && m_pending.at(end) != '>')
             ++end;
         const bool open = end == size;
         if (open && !atEnd && size - name < LongestValue) {

@@ -1,16 +1,13 @@
 #include "crawler/MarkupScanner.h"
 
+#include "crawler/MarkupSpace.h"
+
 namespace {
 
 // A tag (or the tail of raw text) with no end in sight is given up once it is
 // this long, so a hostile page cannot make the scanner hold all of itself.
 constexpr qsizetype LongestTag = 64 * 1024;
 constexpr qsizetype Incomplete = -1;
-
-bool isSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
-}
 
 bool isLetter(char c)
 {
@@ -184,24 +181,24 @@ qsizetype MarkupScanner::tag(qsizetype open, bool atEnd, FoundReferences &found)
     // The references of a tag count once the whole tag is there.
     FoundReferences inTag;
     while (true) {
-        while (at < size && (isSpace(text.at(at)) || text.at(at) == '/'))
+        while (at < size && (isMarkupSpace(text.at(at)) || text.at(at) == '/'))
             ++at;
         if (at >= size)
             return Incomplete;
         if (text.at(at) == '>')
             break;
         const qsizetype attributeStart = at;
-        while (at < size && !isSpace(text.at(at)) && text.at(at) != '=' && text.at(at) != '>' && text.at(at) != '/')
+        while (at < size && !isMarkupSpace(text.at(at)) && text.at(at) != '=' && text.at(at) != '>' && text.at(at) != '/')
             ++at;
         const QByteArray name = text.mid(attributeStart, at - attributeStart).toLower();
-        while (at < size && isSpace(text.at(at)))
+        while (at < size && isMarkupSpace(text.at(at)))
             ++at;
         if (at >= size)
             return Incomplete;
         if (text.at(at) != '=')
             continue;
         ++at;
-        while (at < size && isSpace(text.at(at)))
+        while (at < size && isMarkupSpace(text.at(at)))
             ++at;
         if (at >= size)
             return Incomplete;
@@ -214,7 +211,7 @@ qsizetype MarkupScanner::tag(qsizetype open, bool atEnd, FoundReferences &found)
             at = close + 1;
         } else {
             const qsizetype valueStart = at;
-            while (at < size && !isSpace(text.at(at)) && text.at(at) != '>')
+            while (at < size && !isMarkupSpace(text.at(at)) && text.at(at) != '>')
                 ++at;
             if (at >= size)
                 return Incomplete;
@@ -267,12 +264,12 @@ void MarkupScanner::srcset(qsizetype from, qsizetype to, char quote, FoundRefere
     const QByteArray &text = m_pending;
     qsizetype at = from;
     while (at < to) {
-        while (at < to && (isSpace(text.at(at)) || text.at(at) == ','))
+        while (at < to && (isMarkupSpace(text.at(at)) || text.at(at) == ','))
             ++at;
         if (at >= to)
             break;
         const qsizetype urlStart = at;
-        while (at < to && !isSpace(text.at(at)))
+        while (at < to && !isMarkupSpace(text.at(at)))
             ++at;
         qsizetype urlEnd = at;
         // A URL that ends in commas has no descriptors: the commas part it from the next.
