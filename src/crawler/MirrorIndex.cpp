@@ -91,12 +91,8 @@ QString MirrorIndex::sourceOf(const QString &url) const
 
 void MirrorIndex::setSource(const QString &url, const QString &finalUrl)
 {
-    Entry &entry = entryFor(url);
     const QString source = LinkResolver::key(finalUrl) == LinkResolver::key(url) ? QString() : recordValue(finalUrl);
-    if (entry.source != source) {
-        entry.source = source;
-        m_changed = true;
-    }
+    change(entryFor(url).source, source);
 }
 
 QString MirrorIndex::etagOf(const QString &url) const
@@ -106,11 +102,7 @@ QString MirrorIndex::etagOf(const QString &url) const
 
 void MirrorIndex::setEtag(const QString &url, const QString &etag)
 {
-    Entry &entry = entryFor(url);
-    if (entry.etag != recordValue(etag)) {
-        entry.etag = recordValue(etag);
-        m_changed = true;
-    }
+    change(entryFor(url).etag, recordValue(etag));
 }
 
 QString MirrorIndex::typeOf(const QString &url) const
@@ -120,11 +112,7 @@ QString MirrorIndex::typeOf(const QString &url) const
 
 void MirrorIndex::setType(const QString &url, const QString &type)
 {
-    Entry &entry = entryFor(url);
-    if (entry.type != recordValue(type)) {
-        entry.type = recordValue(type);
-        m_changed = true;
-    }
+    change(entryFor(url).type, recordValue(type));
 }
 
 bool MirrorIndex::isConverted(const QString &url) const
@@ -134,11 +122,7 @@ bool MirrorIndex::isConverted(const QString &url) const
 
 void MirrorIndex::setConverted(const QString &url, bool converted)
 {
-    Entry &entry = entryFor(url);
-    if (entry.converted != converted) {
-        entry.converted = converted;
-        m_changed = true;
-    }
+    change(entryFor(url).converted, converted);
 }
 
 QString MirrorIndex::urlAt(const QString &path) const

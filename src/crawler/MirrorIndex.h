@@ -61,6 +61,15 @@ public:
 
 private:
     Entry &entryFor(const QString &url);
+    // Sets a field of an entry, and marks the record for saving when that changes it.
+    template<typename Value>
+    void change(Value &field, const Value &value)
+    {
+        if (field == value)
+            return;
+        field = value;
+        m_changed = true;
+    }
     QString assign(const QString &url);
     // The path with each directory step that a file stands in the way of made distinct.
     QString freeDirectories(const QString &path);
