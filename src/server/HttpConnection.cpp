@@ -235,16 +235,18 @@ void HttpConnection::startAnswer(QByteArrayView head, ConnectionHost::Arrival ar
         m_noDelay = true;
     }
     // After a request the server could not frame, nothing more on the connection is read as a request.
-    if (!m_response.keepAlive)
+    if (!m_response.keepAlive) {
+        m_bytesBeyondRequest = !m_input.isEmpty();
         m_input.clear();
+    }
     m_queue.append(m_response.head);
     m_bodyBytes = 0;
     m_pieceBytes = 0;
     m_bodyEnded = !m_response.body;
     m_bodyBroken = false;
     m_lastProgress = Clock::now();
-    m_budget = TurnShare;
-    // The head leaves together with the first piece.
+    // The head leaves together with the first piece, which it does not shorten.
+    m_budget = TurnShare + m_response.head.size();
     queueNextPiece();
     pump();
 }
@@ -345,6 +347,7 @@ void HttpConnection::finishAnswer()
 {
     m_host->answered(m_bodyBytes, m_response.file);
     const bool keep = m_response.keepAlive && !m_bodyBroken;
+    const bool nothingMoreToRead = m_response.requestEnded && !m_bytesBeyondRequest && !m_mayRead;
     m_response = Response();
     m_queue.clear();
     ++m_answers;
@@ -352,8 +355,16 @@ void HttpConnection::finishAnswer()
         waitForRequest();
         return;
     }
-    // Half-close and wait for the client's close, so what it sent beyond the
-    // request can never turn our close into a reset that loses the answer.
+    // A client whose request ended with its head, and which sent nothing
+    // after it, has nothing unread here: the close sends the end of the
+    // answer after its last byte, as a half-close would, and frees the
+    // connection at once.
+    if (nothingMoreToRead) {
+        end();
+        return;
+    }
+    // Else half-close and wait for the client's close, so what it sends
+    // beyond the request can never turn our close into a reset that loses the answer.
     ::shutdown(m_socket, SHUT_WR);
     m_state = State::Lingering;
     m_waitStart = Clock::now();

@@ -26,7 +26,7 @@ public:
     static constexpr qsizetype HeadLimit = 16 * 1024;
     // A few calls of this size move a large file at the socket's speed; one
     // takes well under a millisecond, so that a small answer waits no longer.
-    static constexpr qint64 TurnShare = 512 * 1024;
+    static constexpr qint64 TurnShare = 256 * 1024;
     using Clock = std::chrono::steady_clock;
 
     struct Limits
@@ -76,6 +76,7 @@ private:
     State m_state = State::Waiting;
     QByteArray m_input;
     bool m_peerClosed = false;
+    bool m_bytesBeyondRequest = false; // the client sent more than the request it is answered on the close of
     bool m_mayRead = false; // bytes may wait in the socket (told readable, not yet read to its end)
     bool m_endTold = false; // the peer's close is on its way: a short read does not mean all was read
     bool m_blocked = false; // the socket took no more: room is awaited

@@ -21,11 +21,17 @@ QString noteFor(int status)
     return QString::number(status) + u' ' + QLatin1StringView(ResponseHead::reason(status));
 }
 
+// Whether the request ended with its head: one the server could read, with no body to follow.
+bool endsWithHead(int status, const RequestHead &request)
+{
+    return !request.hasBody && status != 400 && status != 431 && status != 501;
+}
+
 // Whether the connection may carry another request after this answer: not
 // after one that says the request itself could not be read.
 bool keepsConnection(int status, const RequestHead &request)
 {
-    return request.keepAlive && status != 400 && status != 431 && status != 501;
+    return request.keepAlive && endsWithHead(status, request);
 }
 
 constexpr auto UnusedFileLimit = std::chrono::seconds(10);
@@ -134,6 +140,13 @@ Response RequestHandler::answer(QByteArrayView headText)
     if (std::exchange(m_catchUp, false))
         m_walks.catchUp();
     const RequestHead request = RequestHead::parse(headText);
+    Response response = answer(request);
+    response.requestEnded = endsWithHead(response.status, request);
+    return response;
+}
+
+Response RequestHandler::answer(const RequestHead &request)
+{
     if (request.line.kind == RequestLine::Kind::NotSupported)
         return errorAnswer(501, request);
     if (!request.line.answerable())

@@ -37,6 +37,7 @@ public:
     Response tooLong(bool lineEnded) const { return errorAnswer(lineEnded ? 431 : 400, {}); }
 
 private:
+    Response answer(const RequestHead &request);
     Response errorAnswer(int status, const RequestHead &request, QByteArrayView contentRange = {}) const;
     Response fileAnswer(
         const std::shared_ptr<const OpenFiles::File> &file, const QByteArray &type, const RequestHead &request) const;

@@ -17,5 +17,7 @@ struct Response
     QString note; // a log line of its own for an answer other than 200, else empty
     bool file = false;
     bool keepAlive = false; // the connection waits for the next request afterwards
+    // The request was framed and announced no body: the client sends nothing after it.
+    bool requestEnded = false;
     bool chunked = false; // the body goes out in HTTP/1.1 chunks (its length is not known before)
 };

@@ -7,6 +7,12 @@
 #include <QTcpSocket>
 #include <QtTest>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <memory>
 
 using namespace std::chrono_literals;
@@ -97,6 +103,8 @@ private slots:
     void pipelinedRequestsAnsweredInOrder_data();
     void pipelinedRequestsAnsweredInOrder();
     void idleKeptConnectionCloses();
+    void closingAnswerReachesLateReader_data();
+    void closingAnswerReachesLateReader();
     void ipv6ClientsAreServed();
 };
 
@@ -301,6 +309,54 @@ void TestHttpProtocol::idleKeptConnectionCloses()
     QVERIFY2(idle.elapsed() >= 700, qPrintable(QString::number(idle.elapsed())));
     QTRY_COMPARE(server.hits(), 2);
     QVERIFY(!server.statuses().contains(QStringLiteral("WSAETIMEDOUT")));
+}
+
+void TestHttpProtocol::closingAnswerReachesLateReader_data()
+{
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<int>("fileSize");
+    QTest::addColumn<QByteArray>("sentLate");
+    // Small enough to be on its way whole, the server done with it, before the client reads.
+    const int small = 3 * FileBody::PieceSize;
+    QTest::newRow("HTTP/1.0") << QByteArray("GET /f.bin HTTP/1.0\r\n\r\n") << small << QByteArray();
+    QTest::newRow("Connection: close") << QByteArray("GET /f.bin HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n")
+                                       << small << QByteArray();
+    // Bytes that arrive while the answer waits for the client must not reset the connection at its end.
+    QTest::newRow("bytes after the request") << QByteArray("GET /f.bin HTTP/1.0\r\n\r\n") << (8 << 20)
+                                             << QByteArray("GET / HTTP/1.0\r\n\r\n");
+}
+
+// A client that reads a closing answer late, the server done with it or
+// waiting for room, gets every byte of it and then the end, never a reset.
+void TestHttpProtocol::closingAnswerReachesLateReader()
+{
+    QFETCH(QByteArray, request);
+    QFETCH(int, fileSize);
+    QFETCH(QByteArray, sentLate);
+    RunningServer server;
+    server.addFile(QStringLiteral("f.bin"), QByteArray(fileSize, 'f'));
+    const int client = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(quint16(server.port()));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    QCOMPARE(::connect(client, reinterpret_cast<const sockaddr *>(&address), sizeof address), 0);
+    QCOMPARE(::send(client, request.constData(), size_t(request.size()), MSG_NOSIGNAL), ssize_t(request.size()));
+    QTRY_COMPARE(server.hits(), 1);
+    QTest::qWait(300);
+    if (!sentLate.isEmpty())
+        ::send(client, sentLate.constData(), size_t(sentLate.size()), MSG_NOSIGNAL);
+    QTest::qWait(100);
+    QByteArray answer;
+    char buffer[65536];
+    ssize_t count;
+    while ((count = ::recv(client, buffer, sizeof buffer, 0)) > 0)
+        answer.append(buffer, count);
+    const int error = count < 0 ? errno : 0;
+    ::close(client);
+    QCOMPARE(error, 0);
+    QVERIFY2(answer.startsWith("HTTP/1.") && answer.mid(9, 3) == "200", answer.left(40).constData());
+    QCOMPARE(bodyOf(answer).size(), fileSize);
 }
 
 // Listening on every interface, one socket takes IPv6 and IPv4 clients alike.
