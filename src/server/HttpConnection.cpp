@@ -33,8 +33,12 @@ HttpConnection::~HttpConnection()
 
 void HttpConnection::begin()
 {
-    if (!m_poller.add(m_socket, this))
+    if (!m_poller.add(m_socket, this)) {
         fail(errno);
+        return;
+    }
+    // A client's request has mostly arrived by the time it is accepted: it is read now.
+    socketReady(true, false, false);
 }
 
 void HttpConnection::closeSocket()

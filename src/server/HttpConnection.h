@@ -42,7 +42,7 @@ public:
     HttpConnection(int socket, ConnectionHost *host, SocketPoller &poller, QObject *parent = nullptr);
     ~HttpConnection() override;
 
-    // Starts watching the socket (called once right after accept).
+    // Starts watching the socket and reads what has arrived (called once right after accept).
     void begin();
     // Closes the connection when one of its limits has passed.
     bool expire(Clock::time_point now, const Limits &limits);

@@ -8,8 +8,6 @@
 #include "server/SocketPoller.h"
 
 #include <QDir>
-#include <QPointer>
-#include <QSocketNotifier>
 #include <QTimer>
 
 #include <arpa/inet.h>
@@ -79,6 +77,35 @@ bool socketAddress(const QString &text, int family, quint16 port, sockaddr_stora
 }
 
 } // namespace
+
+// A listening socket in the poller's set, beside the connections it brings:
+// told when clients wait to be accepted.
+class ServerEngine::Listener final : public SocketPoller::Client
+{
+public:
+    Listener(ServerEngine &engine, int socket)
+        : m_engine(engine)
+        , m_socket(socket)
+    { }
+
+    int socket() const { return m_socket; }
+    bool paused = false; // out of descriptors: accepting waits a moment
+
+private:
+    void socketReady(bool readable, bool, bool) override
+    {
+        if (readable && !paused)
+            m_engine.acceptClients(*this);
+    }
+    void resume() override
+    {
+        if (!paused)
+            m_engine.acceptClients(*this);
+    }
+
+    ServerEngine &m_engine;
+    int m_socket;
+};
 
 ServerEngine::ServerEngine(const SettingsFile &settings)
     : m_file(settings)
@@ -217,38 +244,39 @@ void ServerEngine::openListener(const QString &address)
         socketError(errno);
 
     m_log->log(WaitingToAccept);
-    Listener entry { listener, nullptr };
-    if (!listening) {
+    if (!listening)
         m_log->logError(listener < 0 ? SocketErrors::winsockCode(EBADF) : InvalidArgument);
-    } else {
-        entry.notifier = new QSocketNotifier(listener, QSocketNotifier::Read, this);
-        connect(entry.notifier, &QSocketNotifier::activated, this, [this, listener] { acceptClients(listener); });
-    }
-    if (listener >= 0)
-        m_listeners.append(entry);
+    if (listener < 0)
+        return;
+    auto entry = std::make_unique<Listener>(*this, listener);
+    if (listening && !m_poller->add(listener, entry.get()))
+        socketError(errno);
+    m_listeners.push_back(std::move(entry));
 }
 
 void ServerEngine::closeListeners()
 {
-    for (const Listener &listener : std::exchange(m_listeners, {})) {
-        delete listener.notifier;
-        if (::close(listener.socket) != 0)
+    for (const std::unique_ptr<Listener> &listener : std::exchange(m_listeners, {})) {
+        m_poller->remove(listener->socket());
+        if (::close(listener->socket()) != 0)
             socketError(errno);
     }
 }
 
-void ServerEngine::acceptClients(int listener)
+void ServerEngine::acceptClients(Listener &listener)
 {
-    // A batch at a time: under a stream of new clients the loop must come round
-    // to the open connections and to its own posted work.
+    // A batch at a time: under a stream of new clients the turn must come
+    // round to the open connections; the rest are taken later in it.
     for (int accepted = 0; accepted < AcceptBatch; ++accepted) {
-        const int client = ::accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        const int client = ::accept4(listener.socket(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (client < 0) {
             const int error = errno;
-            if (error == EAGAIN || error == EWOULDBLOCK || error == EINTR || error == ECONNABORTED)
+            if (error == EINTR || error == ECONNABORTED)
+                continue;
+            if (error == EAGAIN || error == EWOULDBLOCK)
                 return;
             socketError(error);
-            pauseAccepting();
+            pauseAccepting(listener);
             return;
         }
         if (m_registry->isFull() && !makeRoom()) {
@@ -260,6 +288,7 @@ void ServerEngine::acceptClients(int listener)
         m_registry->add(connection);
         connection->begin();
     }
+    m_poller->callAgain(listener.socket());
 }
 
 // A full server closes the connection that has waited longest for a request:
@@ -274,18 +303,16 @@ bool ServerEngine::makeRoom()
     return true;
 }
 
-void ServerEngine::pauseAccepting()
+void ServerEngine::pauseAccepting(Listener &listener)
 {
-    // Out of descriptors: the listener stays ready, so pause rather than spin.
-    for (const Listener &listener : std::as_const(m_listeners)) {
-        if (!listener.notifier)
-            continue;
-        listener.notifier->setEnabled(false);
-        QTimer::singleShot(AcceptPause, listener.notifier, [notifier = QPointer(listener.notifier)] {
-            if (notifier)
-                notifier->setEnabled(true);
-        });
-    }
+    // Out of descriptors: the clients stay waiting, so pause rather than spin.
+    listener.paused = true;
+    QTimer::singleShot(AcceptPause, this, [this, socket = listener.socket()] {
+        for (const std::unique_ptr<Listener> &open : m_listeners) {
+            if (open->socket() == socket && std::exchange(open->paused, false))
+                acceptClients(*open);
+        }
+    });
 }
 
 void ServerEngine::sweep()

@@ -15,9 +15,9 @@
 
 #include <chrono>
 #include <memory>
+#include <vector>
 
 class ConnectionRegistry;
-class QSocketNotifier;
 class QTimer;
 class ServerLog;
 class SocketPoller;
@@ -78,11 +78,7 @@ protected:
     void onStop() override;
 
 private:
-    struct Listener
-    {
-        int socket = -1;
-        QSocketNotifier *notifier = nullptr;
-    };
+    class Listener;
 
     // ConnectionHost
     Response answer(QByteArrayView head, Arrival arrival) override;
@@ -97,9 +93,9 @@ private:
     void openListeners();
     void openListener(const QString &address);
     void closeListeners();
-    void acceptClients(int listener);
+    void acceptClients(Listener &listener);
     bool makeRoom();
-    void pauseAccepting();
+    void pauseAccepting(Listener &listener);
     void sweep();
     void rebuildHandler();
 
@@ -115,7 +111,7 @@ private:
     QString m_hostName;
     std::unique_ptr<RequestHandler> m_handler;
 
-    QList<Listener> m_listeners;
+    std::vector<std::unique_ptr<Listener>> m_listeners;
     SocketPoller *m_poller;
     ConnectionRegistry *m_registry;
     ServerLog *m_log;
