@@ -249,9 +249,10 @@ void HttpConnection::startAnswer(QByteArrayView head, ConnectionHost::Arrival ar
     m_bodyEnded = !m_response.body;
     m_bodyBroken = false;
     m_lastProgress = Clock::now();
-    // The head leaves together with the first piece, which it does not shorten.
-    m_budget = TurnShare + m_response.head.size();
+    m_budget = TurnShare;
     queueNextPiece();
+    // The head leaves together with the first piece, which it does not shorten.
+    m_budget += m_response.head.size();
     pump();
 }
 

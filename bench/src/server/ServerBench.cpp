@@ -3,7 +3,7 @@
 // a connection of its own ("Connection: close") and with wrk's default kept
 // connections, and prints requests per second, throughput and every ratio,
 // then the program's peak memory under 200 concurrent kept connections, and
-// last "ratio R", the smallest ratio. Each figure is the median of three runs.
+// last "ratio R", the smallest ratio. Each figure is the median of five runs.
 //
 //   server                         run the whole benchmark
 //   server --serve DIR PORT WORK   the program's frame, offscreen, in the working
@@ -161,12 +161,12 @@ Figures runWrk(const QString &url, int connections, int seconds, bool keepAlive)
     return figures;
 }
 
-// Each server is run three times, in turns whose order alternates, so that
+// Each server is run five times, in turns whose order alternates, so that
 // neither always meets the machine as the other left it; the median run of each counts.
 template<typename Run>
 std::pair<Figures, Figures> medianRuns(const Run &run, quint16 ourPort, quint16 peerPort)
 {
-    constexpr int Rounds = 3;
+    constexpr int Rounds = 5;
     std::array<Figures, Rounds> ours;
     std::array<Figures, Rounds> peers;
     for (int round = 0; round < Rounds; ++round) {
