@@ -26,7 +26,7 @@ public:
     static constexpr qsizetype HeadLimit = 16 * 1024;
     // A few calls of this size move a large file at the socket's speed; one
     // takes well under a millisecond, so that a small answer waits no longer.
-    static constexpr qint64 TurnShare = 256 * 1024;
+    static constexpr qint64 TurnShare = 512 * 1024;
     using Clock = std::chrono::steady_clock;
 
     struct Limits

@@ -24,6 +24,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSpinBox>
+#include <QStringList>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -161,14 +162,17 @@ Figures runWrk(const QString &url, int connections, int seconds, bool keepAlive)
     return figures;
 }
 
+constexpr int Rounds = 5;
+using RoundFigures = std::array<Figures, Rounds>;
+
 // Each server is run five times, in turns whose order alternates, so that
-// neither always meets the machine as the other left it; the median run of each counts.
+// neither always meets the machine as the other left it; the median run of
+// each counts. The runs come back slowest first.
 template<typename Run>
-std::pair<Figures, Figures> medianRuns(const Run &run, quint16 ourPort, quint16 peerPort)
+std::pair<RoundFigures, RoundFigures> alternatingRuns(const Run &run, quint16 ourPort, quint16 peerPort)
 {
-    constexpr int Rounds = 5;
-    std::array<Figures, Rounds> ours;
-    std::array<Figures, Rounds> peers;
+    RoundFigures ours;
+    RoundFigures peers;
     for (int round = 0; round < Rounds; ++round) {
         if (round % 2 == 0) {
             ours[round] = run(ourPort);
@@ -178,11 +182,17 @@ std::pair<Figures, Figures> medianRuns(const Run &run, quint16 ourPort, quint16 
             ours[round] = run(ourPort);
         }
     }
-    const auto median = [](std::array<Figures, Rounds> &runs) {
-        std::sort(runs.begin(), runs.end(), [](const Figures &a, const Figures &b) { return a.requests < b.requests; });
-        return runs[Rounds / 2];
-    };
-    return { median(ours), median(peers) };
+    for (RoundFigures *runs : { &ours, &peers })
+        std::sort(runs->begin(), runs->end(), [](const Figures &a, const Figures &b) { return a.requests < b.requests; });
+    return { ours, peers };
+}
+
+QString requestRates(const RoundFigures &runs)
+{
+    QStringList rates;
+    for (const Figures &figures : runs)
+        rates << QString::number(figures.requests, 'f', 0);
+    return rates.join(u' ');
 }
 
 QString procStatus(qint64 pid)
@@ -274,16 +284,20 @@ int runBenchmark(const QString &self)
     double ratio = 1e9;
     for (const bool keepAlive : { false, true }) {
         for (const QString &name : { QStringLiteral("file4k.bin"), QStringLiteral("file1m.bin") }) {
-            const auto [our, peer] = medianRuns(
+            const auto [ourRuns, peerRuns] = alternatingRuns(
                 [&](quint16 port) {
                     return runWrk(
                         QStringLiteral("http://127.0.0.1:%1/%2").arg(port).arg(name), Connections, Seconds, keepAlive);
                 },
                 ourPort, peerPort);
+            const Figures &our = ourRuns[Rounds / 2];
+            const Figures &peer = peerRuns[Rounds / 2];
             const double requestRatio = peer.requests > 0 ? our.requests / peer.requests : 0;
             std::printf("%s, %s: torvex %.0f req/s %.1f MB/s, lighttpd %.0f req/s %.1f MB/s, ratio %.2f\n",
                 qPrintable(name), keepAlive ? "keep-alive" : "Connection: close", our.requests, our.megabytes,
                 peer.requests, peer.megabytes, requestRatio);
+            std::printf("  every run, req/s: torvex %s; lighttpd %s\n", qPrintable(requestRates(ourRuns)),
+                qPrintable(requestRates(peerRuns)));
             std::fflush(stdout);
             ratio = qMin(ratio, requestRatio);
         }
