@@ -363,8 +363,9 @@ void HttpConnection::finishAnswer()
     // A client whose request ended with its head, and which sent nothing
     // after it, has nothing unread here: the close sends the end of the
     // answer after its last byte, as a half-close would, and frees the
-    // connection at once.
-    if (nothingMoreToRead) {
+    // connection at once. A byte that came since the last read would turn
+    // the close into a reset, so the socket is looked into first.
+    if (nothingMoreToRead && !bytesWaiting()) {
         end();
         return;
     }
@@ -377,6 +378,12 @@ void HttpConnection::finishAnswer()
     // A socket read to its end is told of the client's next bytes, or its close.
     if (m_mayRead || m_peerClosed)
         drain();
+}
+
+bool HttpConnection::bytesWaiting() const
+{
+    char byte;
+    return ::recv(m_socket, &byte, 1, MSG_PEEK | MSG_DONTWAIT) != -1 || (errno != EAGAIN && errno != EWOULDBLOCK);
 }
 
 void HttpConnection::waitForRequest()

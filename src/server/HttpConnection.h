@@ -63,6 +63,7 @@ private:
     bool queueNextPiece();
     bool pieceDone();
     void finishAnswer();
+    bool bytesWaiting() const;
     void waitForRequest();
     void drain();
     void timeOut();
