@@ -31,6 +31,8 @@
 #include <QThread>
 #include <QTreeWidget>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -42,6 +44,7 @@ struct Figures
 {
     double requests = 0; // per second
     double megabytes = 0; // per second
+    double serverMicroseconds = 0; // of the server's CPU time (all its threads) per answer
 };
 
 bool waitUntil(const std::function<bool()> &ready, int limitMs)
@@ -139,8 +142,23 @@ double unitValue(const QString &number, const QString &unit)
     return value;
 }
 
-Figures runWrk(const QString &url, int connections, int seconds, bool keepAlive)
+// The CPU time a process has used so far, in microseconds.
+double cpuMicroseconds(qint64 pid)
 {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray text = stat.readAll();
+    // The fields after the command name, which is in parentheses: utime and stime are the 12th and 13th.
+    const QList<QByteArray> fields = text.sliced(text.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return 0;
+    return (fields[11].toDouble() + fields[12].toDouble()) * 1e6 / double(sysconf(_SC_CLK_TCK));
+}
+
+Figures runWrk(const QString &url, int connections, int seconds, bool keepAlive, qint64 serverPid)
+{
+    const double cpuBefore = cpuMicroseconds(serverPid);
     QStringList arguments { QStringLiteral("-t2"), QStringLiteral("-c%1").arg(connections),
         QStringLiteral("-d%1s").arg(seconds) };
     if (!keepAlive)
@@ -148,6 +166,7 @@ Figures runWrk(const QString &url, int connections, int seconds, bool keepAlive)
     QProcess wrk;
     wrk.start(QStringLiteral("wrk"), arguments << url);
     wrk.waitForFinished(seconds * 1000 + 30000);
+    const double cpuUsed = cpuMicroseconds(serverPid) - cpuBefore;
     const QString output = QString::fromLocal8Bit(wrk.readAllStandardOutput());
     Figures figures;
     const auto requests = QRegularExpression(QStringLiteral("Requests/sec:\\s+([0-9.]+)")).match(output);
@@ -156,6 +175,9 @@ Figures runWrk(const QString &url, int connections, int seconds, bool keepAlive)
     const auto transfer = QRegularExpression(QStringLiteral("Transfer/sec:\\s+([0-9.]+)([KMG]?B)")).match(output);
     if (transfer.hasMatch())
         figures.megabytes = unitValue(transfer.captured(1), transfer.captured(2));
+    const auto total = QRegularExpression(QStringLiteral("(\\d+) requests in")).match(output);
+    if (total.hasMatch() && total.captured(1).toDouble() > 0)
+        figures.serverMicroseconds = cpuUsed / total.captured(1).toDouble();
     const auto errors = QRegularExpression(QStringLiteral("Socket errors:[^\\n]*|Non-2xx[^\\n]*")).match(output);
     if (errors.hasMatch())
         std::printf("  (%s: %s)\n", qPrintable(url), qPrintable(errors.captured(0)));
@@ -185,6 +207,13 @@ std::pair<RoundFigures, RoundFigures> alternatingRuns(const Run &run, quint16 ou
     for (RoundFigures *runs : { &ours, &peers })
         std::sort(runs->begin(), runs->end(), [](const Figures &a, const Figures &b) { return a.requests < b.requests; });
     return { ours, peers };
+}
+
+double medianServerTime(RoundFigures runs)
+{
+    std::sort(runs.begin(), runs.end(),
+        [](const Figures &a, const Figures &b) { return a.serverMicroseconds < b.serverMicroseconds; });
+    return runs[Rounds / 2].serverMicroseconds;
 }
 
 QString requestRates(const RoundFigures &runs)
@@ -286,8 +315,9 @@ int runBenchmark(const QString &self)
         for (const QString &name : { QStringLiteral("file4k.bin"), QStringLiteral("file1m.bin") }) {
             const auto [ourRuns, peerRuns] = alternatingRuns(
                 [&](quint16 port) {
-                    return runWrk(
-                        QStringLiteral("http://127.0.0.1:%1/%2").arg(port).arg(name), Connections, Seconds, keepAlive);
+                    const qint64 pid = port == ourPort ? ours.processId() : lighttpd.processId();
+                    return runWrk(QStringLiteral("http://127.0.0.1:%1/%2").arg(port).arg(name), Connections, Seconds,
+                        keepAlive, pid);
                 },
                 ourPort, peerPort);
             const Figures &our = ourRuns[Rounds / 2];
@@ -298,12 +328,15 @@ int runBenchmark(const QString &self)
                 peer.requests, peer.megabytes, requestRatio);
             std::printf("  every run, req/s: torvex %s; lighttpd %s\n", qPrintable(requestRates(ourRuns)),
                 qPrintable(requestRates(peerRuns)));
+            std::printf("  server CPU per answer (median): torvex %.1f us, lighttpd %.1f us\n",
+                medianServerTime(ourRuns), medianServerTime(peerRuns));
             std::fflush(stdout);
             ratio = qMin(ratio, requestRatio);
         }
     }
     resetPeak(ours.processId());
-    const Figures crowd = runWrk(QStringLiteral("http://127.0.0.1:%1/file1m.bin").arg(ourPort), 200, 3, true);
+    const Figures crowd
+        = runWrk(QStringLiteral("http://127.0.0.1:%1/file1m.bin").arg(ourPort), 200, 3, true, ours.processId());
     if (ours.state() != QProcess::Running) {
         std::printf("our server ended during the run (exit %d): %s\n", ours.exitCode(),
             ours.readAllStandardError().constData());
