@@ -382,8 +382,9 @@ void HttpConnection::finishAnswer()
 
 bool HttpConnection::bytesWaiting() const
 {
+    // The client's own close, or a failure, leaves nothing to lose.
     char byte;
-    return ::recv(m_socket, &byte, 1, MSG_PEEK | MSG_DONTWAIT) != -1 || (errno != EAGAIN && errno != EWOULDBLOCK);
+    return ::recv(m_socket, &byte, 1, MSG_PEEK | MSG_DONTWAIT) > 0;
 }
 
 void HttpConnection::waitForRequest()
