@@ -15,7 +15,7 @@ ConnectionRegistry::~ConnectionRegistry()
 
 void ConnectionRegistry::add(HttpConnection *connection)
 {
-    m_connections.emplace(connection, m_waiting.insert(m_waiting.end(), connection));
+    m_connections.emplace(connection, Place { m_waiting.insert(m_waiting.end(), connection), true });
 }
 
 void ConnectionRegistry::setWaiting(HttpConnection *connection, bool waiting)
@@ -23,9 +23,11 @@ void ConnectionRegistry::setWaiting(HttpConnection *connection, bool waiting)
     const auto found = m_connections.find(connection);
     if (found == m_connections.end())
         return;
-    if (found->second != m_waiting.end())
-        m_waiting.erase(found->second);
-    found->second = waiting ? m_waiting.insert(m_waiting.end(), connection) : m_waiting.end();
+    Place &place = found->second;
+    Line &from = place.waiting ? m_waiting : m_busy;
+    Line &to = waiting ? m_waiting : m_busy;
+    to.splice(to.end(), from, place.at);
+    place.waiting = waiting;
 }
 
 HttpConnection *ConnectionRegistry::oldestWaiting() const
@@ -38,8 +40,7 @@ void ConnectionRegistry::release(HttpConnection *connection)
     const auto found = m_connections.find(connection);
     if (found == m_connections.end())
         return;
-    if (found->second != m_waiting.end())
-        m_waiting.erase(found->second);
+    (found->second.waiting ? m_waiting : m_busy).erase(found->second.at);
     m_connections.erase(found);
     // One posted event for a whole busy moment rather than one per client.
     if (m_ended.isEmpty())
@@ -61,6 +62,7 @@ void ConnectionRegistry::clear()
     const QList<HttpConnection *> all = connections();
     m_connections.clear();
     m_waiting.clear();
+    m_busy.clear();
     qDeleteAll(all);
     deleteEnded();
 }

@@ -43,8 +43,15 @@ private:
     void deleteEnded();
 
     qsizetype m_capacity = 1;
-    // Each connection with its place in the line, or the line's end when busy.
-    std::unordered_map<HttpConnection *, Line::iterator> m_connections;
+    // Each connection with its place in the line of waiting ones or in that of
+    // busy ones; a place moves from one line to the other without being made anew.
+    struct Place
+    {
+        Line::iterator at;
+        bool waiting = true;
+    };
+    std::unordered_map<HttpConnection *, Place> m_connections;
     Line m_waiting;
+    Line m_busy;
     QList<HttpConnection *> m_ended;
 };

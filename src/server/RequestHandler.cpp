@@ -63,7 +63,7 @@ Response RequestHandler::errorAnswer(int status, const RequestHead &request, QBy
     head.add("Content-Type", HtmlType).add("Content-Length", page.size());
     if (!contentRange.isEmpty())
         head.add("Content-Range", contentRange);
-    response.head = head.text(response.keepAlive);
+    response.head = head.finish(response.keepAlive);
     if (request.line.kind != RequestLine::Kind::Head)
         response.body = std::make_unique<TextBody>(std::move(page));
     response.note = QString::fromLatin1(title);
@@ -82,7 +82,7 @@ Response RequestHandler::listing(int status, const QString &targetName, const QS
     head.add("Content-Type", HtmlType);
     if (response.chunked)
         head.add("Transfer-Encoding", "chunked");
-    response.head = head.text(response.keepAlive);
+    response.head = head.finish(response.keepAlive);
     if (request.line.kind != RequestLine::Kind::Head) {
         const ListingPage::Source source { m_facts, m_options.servedDirectory, targetName, requestPath, directory };
         response.body = std::make_unique<ListingPage>(source);
@@ -104,7 +104,8 @@ Response RequestHandler::fileAnswer(
         const QDateTime since = HttpDate::parse(request.ifModifiedSince);
         if (since.isValid() && file->modified <= since) {
             response.status = 304;
-            response.head = ResponseHead(304, http11).add("Last-Modified", modified).text(response.keepAlive);
+            ResponseHead head(304, http11);
+            response.head = head.add("Last-Modified", modified).finish(response.keepAlive);
             response.note = noteFor(304);
             return response;
         }
@@ -128,7 +129,7 @@ Response RequestHandler::fileAnswer(
         head.add("Content-Length", size);
     }
     head.add("Last-Modified", modified).add("Accept-Ranges", "bytes");
-    response.head = head.text(response.keepAlive);
+    response.head = head.finish(response.keepAlive);
     response.file = true;
     if (request.line.kind != RequestLine::Kind::Head)
         response.body = std::move(body);

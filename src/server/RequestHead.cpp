@@ -1,17 +1,23 @@
 #include "server/RequestHead.h"
 
-#include <QList>
-
 namespace {
 
+bool equalIgnoringCase(QByteArrayView text, QByteArrayView known)
+{
+    return text.size() == known.size() && text.compare(known, Qt::CaseInsensitive) == 0;
+}
+
+// Whether the comma-separated list holds the token.
 bool hasToken(QByteArrayView list, QByteArrayView token)
 {
-    const QList<QByteArray> items = list.toByteArray().split(',');
-    for (const QByteArray &item : items) {
-        if (item.trimmed().compare(token, Qt::CaseInsensitive) == 0)
+    for (;;) {
+        const qsizetype comma = list.indexOf(',');
+        if (equalIgnoringCase((comma < 0 ? list : list.first(comma)).trimmed(), token))
             return true;
+        if (comma < 0)
+            return false;
+        list = list.sliced(comma + 1);
     }
-    return false;
 }
 
 } // namespace
@@ -56,17 +62,17 @@ RequestHead RequestHead::parse(QByteArrayView head)
             continue;
         const QByteArrayView name = field.first(colon).trimmed();
         const QByteArrayView value = field.sliced(colon + 1).trimmed();
-        if (name.compare("connection", Qt::CaseInsensitive) == 0) {
+        if (equalIgnoringCase(name, "connection")) {
             closeAsked = closeAsked || hasToken(value, "close");
-        } else if (name.compare("range", Qt::CaseInsensitive) == 0 && !rangeSeen) {
+        } else if (equalIgnoringCase(name, "range") && !rangeSeen) {
             rangeSeen = true;
             request.range = value.toByteArray();
-        } else if (name.compare("if-modified-since", Qt::CaseInsensitive) == 0 && !dateSeen) {
+        } else if (equalIgnoringCase(name, "if-modified-since") && !dateSeen) {
             dateSeen = true;
             request.ifModifiedSince = value.toByteArray();
-        } else if (name.compare("content-length", Qt::CaseInsensitive) == 0) {
+        } else if (equalIgnoringCase(name, "content-length")) {
             request.hasBody = request.hasBody || value != "0";
-        } else if (name.compare("transfer-encoding", Qt::CaseInsensitive) == 0) {
+        } else if (equalIgnoringCase(name, "transfer-encoding")) {
             request.hasBody = true;
         }
     }

@@ -1,5 +1,8 @@
 #include "server/RequestLine.h"
 
+#include <charconv>
+#include <utility>
+
 namespace {
 
 bool isBlank(char c)
@@ -39,14 +42,22 @@ qsizetype protocolStart(QByteArrayView rest)
     return -1;
 }
 
+// The number the text holds; 0 when it holds anything else.
+int numberIn(QByteArrayView text)
+{
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.begin(), text.end(), value);
+    return error == std::errc() && end == text.end() ? value : 0;
+}
+
 // "1.1" and every later version keep the connection; "1.0", "0.9" or no number do not.
 bool isPersistentVersion(QByteArrayView version)
 {
     const qsizetype dot = version.indexOf('.');
     if (dot <= 0)
         return false;
-    const int major = version.first(dot).toInt();
-    const int minor = version.sliced(dot + 1).toInt();
+    const int major = numberIn(version.first(dot));
+    const int minor = numberIn(version.sliced(dot + 1));
     return major > 1 || (major == 1 && minor >= 1);
 }
 
@@ -55,7 +66,7 @@ bool isPersistentVersion(QByteArrayView version)
 RequestLine RequestLine::parse(QByteArrayView line)
 {
     RequestLine result;
-    const QByteArray lower = trimmed(line).toByteArray().toLower();
+    QByteArray lower = trimmed(line).toByteArray().toLower();
     QByteArrayView rest(lower);
     qsizetype methodEnd = 0;
     while (methodEnd < rest.size() && !isBlank(rest[methodEnd]))
@@ -84,7 +95,11 @@ RequestLine RequestLine::parse(QByteArrayView line)
     if (fragment >= 0)
         path = path.first(fragment);
     result.kind = method == "head" ? Kind::Head : Kind::Get;
-    result.path = path.toByteArray();
     result.persistent = isPersistentVersion(rest.sliced(protocol + 5));
+    // The path is cut out of the line's own copy, which it then keeps.
+    const qsizetype pathStart = path.data() - lower.constData();
+    lower.truncate(pathStart + path.size());
+    lower.remove(0, pathStart);
+    result.path = std::move(lower);
     return result;
 }

@@ -4,7 +4,10 @@
 
 #include <QDateTime>
 
+#include <charconv>
+#include <cstring>
 #include <ctime>
+#include <utility>
 
 namespace {
 
@@ -24,37 +27,61 @@ const QByteArray &currentDate()
 } // namespace
 
 ResponseHead::ResponseHead(int status, bool http11)
+    : m_text(256, Qt::Uninitialized)
 {
-    m_text.reserve(256);
-    m_text += http11 ? "HTTP/1.1 " : "HTTP/1.0 ";
-    m_text += QByteArray::number(status);
-    m_text += ' ';
-    m_text += reason(status);
-    m_text += "\r\n";
+    put(http11 ? "HTTP/1.1 " : "HTTP/1.0 ");
+    put(status);
+    put(" ");
+    put(reason(status));
+    put("\r\n");
     add("Date", currentDate());
 }
 
 ResponseHead &ResponseHead::add(QByteArrayView name, QByteArrayView value)
 {
-    m_text += name;
-    m_text += ": ";
-    m_text += value;
-    m_text += "\r\n";
+    put(name);
+    put(": ");
+    put(value);
+    put("\r\n");
     return *this;
 }
 
 ResponseHead &ResponseHead::add(QByteArrayView name, qint64 value)
 {
-    return add(name, QByteArray::number(value));
+    put(name);
+    put(": ");
+    put(value);
+    put("\r\n");
+    return *this;
 }
 
-QByteArray ResponseHead::text(bool keepAlive) const
+QByteArray ResponseHead::finish(bool keepAlive)
 {
-    QByteArray text = m_text;
     if (!keepAlive)
-        text += "Connection: close\r\n";
-    text += "\r\n";
-    return text;
+        put("Connection: close\r\n");
+    put("\r\n");
+    m_text.truncate(m_size);
+    m_size = 0;
+    return std::exchange(m_text, {});
+}
+
+// Straight into the room kept ahead: QByteArray's own append costs more than
+// the few bytes of a field, and a head is made for every answer.
+void ResponseHead::put(QByteArrayView bytes)
+{
+    if (bytes.isEmpty())
+        return;
+    if (m_size + bytes.size() > m_text.size())
+        m_text.resize(qMax(2 * m_text.size(), m_size + bytes.size()));
+    std::memcpy(m_text.data() + m_size, bytes.data(), size_t(bytes.size()));
+    m_size += bytes.size();
+}
+
+void ResponseHead::put(qint64 number)
+{
+    char digits[24];
+    const char *end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+    put(QByteArrayView(digits, end - digits));
 }
 
 QByteArrayView ResponseHead::reason(int status)

@@ -13,11 +13,15 @@ public:
     ResponseHead &add(QByteArrayView name, QByteArrayView value);
     ResponseHead &add(QByteArrayView name, qint64 value);
     // The whole head, the blank line included; "Connection: close" unless the
-    // connection stays open.
-    QByteArray text(bool keepAlive) const;
+    // connection stays open. The head is used up by it.
+    QByteArray finish(bool keepAlive);
 
     static QByteArrayView reason(int status);
 
 private:
+    void put(QByteArrayView bytes);
+    void put(qint64 number);
+
     QByteArray m_text;
+    qsizetype m_size = 0; // of m_text, which holds room beyond it
 };

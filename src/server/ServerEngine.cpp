@@ -38,17 +38,6 @@ constexpr int MaxDelay = 2000;
 constexpr auto AcceptPause = std::chrono::milliseconds(100);
 constexpr int AcceptBatch = 64;
 
-// The first line of a request as the log shows it: no control bytes.
-QString printable(QByteArrayView line)
-{
-    QString text = QString::fromUtf8(line.first(qMin<qsizetype>(line.size(), 4 * ServerLog::StatusWidth)));
-    for (QChar &c : text) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
-            c = u'.';
-    }
-    return text;
-}
-
 int validPort(int port)
 {
     return port > 0 && port <= 65535 ? port : DefaultPort;
@@ -284,7 +273,8 @@ void ServerEngine::acceptClients(Listener &listener)
             ::close(client);
             continue;
         }
-        auto *connection = new HttpConnection(client, this, *m_poller, m_registry);
+        // Owned by the registry alone: a parent would cost every short connection its child list's upkeep.
+        auto *connection = new HttpConnection(client, this, *m_poller);
         m_registry->add(connection);
         connection->begin();
     }
@@ -345,7 +335,7 @@ Response ServerEngine::answer(QByteArrayView head, Arrival arrival)
     m_log->countHit();
     m_log->log(Reading);
     const qsizetype lineEnd = RequestHead::firstLineEnd(head);
-    m_log->logWithoutLimit(printable(lineEnd < 0 ? head : head.first(lineEnd)).trimmed());
+    m_log->logRequestLine(lineEnd < 0 ? head : head.first(lineEnd));
     Response response
         = arrival == Arrival::Whole ? m_handler->answer(head) : m_handler->tooLong(arrival == Arrival::HeadTooLarge);
     if (!response.note.isEmpty())
@@ -363,7 +353,7 @@ void ServerEngine::pieceSent(qsizetype bytes, bool countsAsSent)
 void ServerEngine::answered(qint64 bodyBytes, bool file)
 {
     if (file)
-        m_log->log(Sent + QString::number(bodyBytes));
+        m_log->log(Sent, bodyBytes);
 }
 
 void ServerEngine::socketError(int errnoValue)

@@ -5,6 +5,8 @@
 #include <QDateTime>
 #include <QTimer>
 
+#include <utility>
+
 ServerLog::ServerLog(QObject *parent)
     : QObject(parent)
     , m_refreshTimer(new QTimer(this))
@@ -17,18 +19,24 @@ ServerLog::ServerLog(QObject *parent)
 void ServerLog::log(const QString &status)
 {
     logWithoutLimit(status);
-    if (m_rowCount >= RowLimit) {
-        m_rowCount = 0;
-        m_pending.rows.clear();
-        m_pending.cleared = true;
-    }
+    applyLimit();
+}
+
+void ServerLog::log(const QString &status, qint64 number)
+{
+    append({ std::time(nullptr), status, number, {} });
+    applyLimit();
 }
 
 void ServerLog::logWithoutLimit(const QString &status)
 {
-    m_pending.rows.append({ timeText(), status.left(StatusWidth) });
-    ++m_rowCount;
-    scheduleRefresh();
+    append({ std::time(nullptr), status, -1, {} });
+}
+
+void ServerLog::logRequestLine(QByteArrayView line)
+{
+    // Enough bytes for the row's characters however many bytes each takes.
+    append({ std::time(nullptr), {}, -1, line.first(qMin<qsizetype>(line.size(), 4 * StatusWidth)).toByteArray() });
 }
 
 void ServerLog::logError(int winsockCode)
@@ -51,10 +59,31 @@ void ServerLog::countSent(qint64 bytes)
 void ServerLog::flush()
 {
     m_refreshTimer->stop();
-    m_pending.hits = m_hits;
-    m_pending.bytesSent = m_bytesSent;
-    emit updated(m_pending);
-    m_pending = ServerLogUpdate();
+    ServerLogUpdate update;
+    update.cleared = std::exchange(m_cleared, false);
+    update.rows.reserve(m_entries.size());
+    for (const Entry &entry : std::as_const(m_entries))
+        update.rows.append({ timeText(entry.time), textOf(entry).left(StatusWidth) });
+    m_entries.clear();
+    update.hits = m_hits;
+    update.bytesSent = m_bytesSent;
+    emit updated(update);
+}
+
+void ServerLog::append(Entry entry)
+{
+    m_entries.append(std::move(entry));
+    ++m_rowCount;
+    scheduleRefresh();
+}
+
+void ServerLog::applyLimit()
+{
+    if (m_rowCount < RowLimit)
+        return;
+    m_rowCount = 0;
+    m_entries.clear();
+    m_cleared = true;
 }
 
 void ServerLog::scheduleRefresh()
@@ -63,13 +92,26 @@ void ServerLog::scheduleRefresh()
         m_refreshTimer->start(m_refreshInterval);
 }
 
-const QString &ServerLog::timeText()
+QString ServerLog::textOf(const Entry &entry) const
+{
+    if (entry.number >= 0)
+        return entry.status + QString::number(entry.number);
+    if (!entry.status.isEmpty())
+        return entry.status;
+    QString text = QString::fromUtf8(entry.requestLine);
+    for (QChar &c : text) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            c = u'.';
+    }
+    return text.trimmed();
+}
+
+const QString &ServerLog::timeText(std::time_t time)
 {
     // Formatting the clock costs more than a busy server's whole answer; once a second is enough.
-    const std::time_t now = std::time(nullptr);
-    if (now != m_timeSecond || m_time.isEmpty()) {
-        m_timeSecond = now;
-        m_time = QDateTime::currentDateTime().toString(QStringLiteral("dd.MM.yyyy hh:mm:ss"));
+    if (time != m_timeSecond || m_time.isEmpty()) {
+        m_timeSecond = time;
+        m_time = QDateTime::fromSecsSinceEpoch(time).toString(QStringLiteral("dd.MM.yyyy hh:mm:ss"));
     }
     return m_time;
 }

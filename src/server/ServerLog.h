@@ -2,6 +2,8 @@
 
 #include "server/ServerLogUpdate.h"
 
+#include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QString>
 
@@ -13,7 +15,8 @@ class QTimer;
 // The server's status log and its counters as the window shows them. An
 // ordinary row that makes 200 or more empties the list, itself included;
 // request lines and error names never do. The window is told at most once
-// per refresh interval, with everything that changed since.
+// per refresh interval, with everything that changed since. A row becomes
+// text only then: on a busy server most rows are emptied away before it.
 class ServerLog : public QObject
 {
     Q_OBJECT
@@ -27,8 +30,12 @@ public:
     void setRefreshInterval(std::chrono::milliseconds interval) { m_refreshInterval = interval; }
 
     void log(const QString &status);
+    // The status followed by a number ("sent 4096").
+    void log(const QString &status, qint64 number);
     // A row appended without the 200-row check.
     void logWithoutLimit(const QString &status);
+    // A request's first line, without the check; control bytes show as dots.
+    void logRequestLine(QByteArrayView line);
     // The symbolic name of a Windows Sockets code, without the check.
     void logError(int winsockCode);
     void countHit();
@@ -40,12 +47,24 @@ signals:
     void updated(const ServerLogUpdate &update);
 
 private:
+    struct Entry
+    {
+        std::time_t time;
+        QString status;
+        qint64 number = -1; // follows the status when not negative
+        QByteArray requestLine; // the row's text, when status is empty
+    };
+
+    void append(Entry entry);
+    void applyLimit();
     void scheduleRefresh();
-    const QString &timeText();
+    QString textOf(const Entry &entry) const;
+    const QString &timeText(std::time_t time);
 
     QTimer *m_refreshTimer;
     std::chrono::milliseconds m_refreshInterval = std::chrono::milliseconds(100);
-    ServerLogUpdate m_pending;
+    QList<Entry> m_entries; // since the window was last told
+    bool m_cleared = false;
     int m_rowCount = 0;
     qint64 m_hits = 0;
     qint64 m_bytesSent = 0;

@@ -37,25 +37,32 @@ bool SocketPoller::add(int socket, Client *client)
     event.data.fd = socket;
     if (::epoll_ctl(m_epoll, EPOLL_CTL_ADD, socket, &event) != 0)
         return false;
-    m_entries[socket] = Entry { client, false };
+    if (size_t(socket) >= m_entries.size())
+        m_entries.resize(size_t(socket) + 1);
+    m_entries[size_t(socket)] = Entry { client, false };
     return true;
 }
 
 void SocketPoller::remove(int socket)
 {
-    const auto found = m_entries.find(socket);
-    if (found == m_entries.end())
-        return;
     // A place in m_again is skipped once the entry is gone, or belongs to a later socket of that number.
-    m_entries.erase(found);
+    if (Entry *entry = entryOf(socket))
+        *entry = Entry();
+}
+
+SocketPoller::Entry *SocketPoller::entryOf(int socket)
+{
+    if (socket < 0 || size_t(socket) >= m_entries.size() || !m_entries[size_t(socket)].client)
+        return nullptr;
+    return &m_entries[size_t(socket)];
 }
 
 void SocketPoller::callAgain(int socket)
 {
-    const auto found = m_entries.find(socket);
-    if (found == m_entries.end() || found->second.calledAgain)
+    Entry *entry = entryOf(socket);
+    if (!entry || entry->calledAgain)
         return;
-    found->second.calledAgain = true;
+    entry->calledAgain = true;
     m_again.push_back(socket);
     if (!m_dispatching)
         postTurn();
@@ -79,12 +86,12 @@ void SocketPoller::dispatch()
         const int count = ::epoll_wait(m_epoll, events, Batch, 0);
         for (int i = 0; i < count; ++i) {
             // A client may have removed its socket meanwhile.
-            const auto found = m_entries.find(events[i].data.fd);
-            if (found == m_entries.end())
+            const Entry *entry = entryOf(events[i].data.fd);
+            if (!entry)
                 continue;
             const unsigned ready = events[i].events;
             const bool ended = ready & (EPOLLERR | EPOLLHUP | EPOLLRDHUP);
-            found->second.client->socketReady((ready & EPOLLIN) || ended, (ready & EPOLLOUT) || ended, ended);
+            entry->client->socketReady((ready & EPOLLIN) || ended, (ready & EPOLLOUT) || ended, ended);
         }
         if (!m_again.empty())
             resumeAsked();
@@ -102,10 +109,10 @@ void SocketPoller::resumeAsked()
         m_turnHook();
     std::swap(m_resuming, m_again);
     for (const int socket : m_resuming) {
-        const auto found = m_entries.find(socket);
-        if (found == m_entries.end() || !std::exchange(found->second.calledAgain, false))
+        Entry *entry = entryOf(socket);
+        if (!entry || !std::exchange(entry->calledAgain, false))
             continue;
-        found->second.client->resume();
+        entry->client->resume();
     }
     m_resuming.clear();
 }

@@ -3,7 +3,6 @@
 #include <QObject>
 
 #include <functional>
-#include <unordered_map>
 #include <vector>
 
 class QSocketNotifier;
@@ -61,10 +60,11 @@ private:
     void dispatch();
     void resumeAsked();
     void postTurn();
+    Entry *entryOf(int socket);
 
     int m_epoll = -1;
     QSocketNotifier *m_notifier = nullptr;
-    std::unordered_map<int, Entry> m_entries;
+    std::vector<Entry> m_entries; // by descriptor: a client is null where none is watched
     std::vector<int> m_again;
     std::vector<int> m_resuming; // m_again of the turn under way, kept for its storage
     std::function<void()> m_turnHook;
