@@ -21,8 +21,6 @@ bool FileBody::nextPiece(QByteArray &piece)
     // one that shrinks ends the answer early (the client sees it short).
     if (m_left <= 0)
         return false;
-    if (piece.capacity() < PieceSize)
-        piece.reserve(PieceSize);
     piece.resize(qMin<qint64>(PieceSize, m_left));
     ssize_t count;
     do {

@@ -23,7 +23,7 @@ HttpConnection::HttpConnection(int socket, ConnectionHost *host, SocketPoller &p
     , m_socket(socket)
     , m_host(host)
     , m_poller(poller)
-    , m_waitStart(Clock::now())
+    , m_waitStart(m_poller.now())
 { }
 
 HttpConnection::~HttpConnection()
@@ -187,29 +187,27 @@ void HttpConnection::takeRequest()
 {
     const qsizetype headEnd = RequestHead::endOf(m_input);
     if (headEnd >= 0) {
-        const QByteArray head = m_input.first(headEnd);
-        m_input.remove(0, headEnd);
-        startAnswer(head, ConnectionHost::Arrival::Whole);
+        startAnswer(headEnd, ConnectionHost::Arrival::Whole);
         return;
     }
     const qsizetype lineEnd = RequestHead::firstLineEnd(m_input);
     if (lineEnd > LineLimit || (lineEnd < 0 && m_input.size() >= LineLimit)) {
-        startAnswer(m_input, ConnectionHost::Arrival::LineTooLong);
+        startAnswer(m_input.size(), ConnectionHost::Arrival::LineTooLong);
         return;
     }
     // A line that cannot start a request is answered without waiting for the rest.
     if (lineEnd >= 0 && !RequestLine::parse(QByteArrayView(m_input).first(lineEnd)).answerable()) {
-        startAnswer(m_input, ConnectionHost::Arrival::Whole);
+        startAnswer(m_input.size(), ConnectionHost::Arrival::Whole);
         return;
     }
     if (m_input.size() >= HeadLimit) {
-        startAnswer(m_input, ConnectionHost::Arrival::HeadTooLarge);
+        startAnswer(m_input.size(), ConnectionHost::Arrival::HeadTooLarge);
         return;
     }
     if (m_peerClosed) {
         // What a client sent before it closed is all it will send: it is judged as it stands.
         if (!m_input.isEmpty()) {
-            startAnswer(std::exchange(m_input, {}), ConnectionHost::Arrival::Whole);
+            startAnswer(m_input.size(), ConnectionHost::Arrival::Whole);
             return;
         }
         if (m_answers == 0)
@@ -225,11 +223,13 @@ void HttpConnection::takeRequest()
     }
 }
 
-void HttpConnection::startAnswer(QByteArrayView head, ConnectionHost::Arrival arrival)
+// Answers the request whose head is the input's first headLength bytes.
+void HttpConnection::startAnswer(qsizetype headLength, ConnectionHost::Arrival arrival)
 {
     m_state = State::Sending;
     m_host->waitingChanged(this, false);
-    m_response = m_host->answer(head, arrival);
+    m_response = m_host->answer(QByteArrayView(m_input).first(headLength), arrival);
+    m_input.remove(0, headLength);
     // The end of an answer on a kept connection must leave at once, not wait
     // for the client to acknowledge what went before it; a closing answer's
     // end leaves with the close.
@@ -248,7 +248,7 @@ void HttpConnection::startAnswer(QByteArrayView head, ConnectionHost::Arrival ar
     m_pieceBytes = 0;
     m_bodyEnded = !m_response.body;
     m_bodyBroken = false;
-    m_lastProgress = Clock::now();
+    m_lastProgress = m_poller.now();
     m_budget = TurnShare;
     queueNextPiece();
     // The head leaves together with the first piece, which it does not shorten.
@@ -264,7 +264,7 @@ void HttpConnection::pump()
         const SendQueue::Result result = m_queue.write(m_socket, m_budget);
         m_budget -= result.written;
         if (result.written > 0)
-            m_lastProgress = Clock::now();
+            m_lastProgress = m_poller.now();
         m_blocked = result.error == EAGAIN;
         if (result.error != 0 && !m_blocked) {
             fail(result.error);
@@ -341,7 +341,7 @@ bool HttpConnection::pieceDone()
         if (m_state != State::Pausing)
             return;
         m_state = State::Sending;
-        m_lastProgress = Clock::now();
+        m_lastProgress = m_poller.now();
         m_budget = TurnShare;
         pump();
     });
@@ -373,7 +373,7 @@ void HttpConnection::finishAnswer()
     // beyond the request can never turn our close into a reset that loses the answer.
     ::shutdown(m_socket, SHUT_WR);
     m_state = State::Lingering;
-    m_waitStart = Clock::now();
+    m_waitStart = m_poller.now();
     m_host->waitingChanged(this, true);
     // A socket read to its end is told of the client's next bytes, or its close.
     if (m_mayRead || m_peerClosed)
@@ -390,7 +390,7 @@ bool HttpConnection::bytesWaiting() const
 void HttpConnection::waitForRequest()
 {
     m_state = State::Waiting;
-    m_waitStart = Clock::now();
+    m_waitStart = m_poller.now();
     m_heardSinceWait = !m_input.isEmpty();
     m_host->waitingChanged(this, true);
     // A request already read goes in the next turn, after the other connections have had theirs.

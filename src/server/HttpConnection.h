@@ -58,7 +58,7 @@ private:
 
     void readInput();
     void takeRequest();
-    void startAnswer(QByteArrayView head, ConnectionHost::Arrival arrival);
+    void startAnswer(qsizetype headLength, ConnectionHost::Arrival arrival);
     void pump();
     bool queueNextPiece();
     bool pieceDone();

@@ -68,6 +68,11 @@ void SocketPoller::callAgain(int socket)
         postTurn();
 }
 
+std::chrono::steady_clock::time_point SocketPoller::now() const
+{
+    return m_dispatching ? m_turnStart : std::chrono::steady_clock::now();
+}
+
 void SocketPoller::postTurn()
 {
     if (std::exchange(m_turnPosted, true))
@@ -83,6 +88,7 @@ void SocketPoller::dispatch()
     // new clients and posted work come round however many sockets stay ready.
     epoll_event events[Batch];
     for (int round = 0; round < Rounds; ++round) {
+        m_turnStart = std::chrono::steady_clock::now();
         const int count = ::epoll_wait(m_epoll, events, Batch, 0);
         for (int i = 0; i < count; ++i) {
             // A client may have removed its socket meanwhile.

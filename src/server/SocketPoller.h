@@ -2,6 +2,7 @@
 
 #include <QObject>
 
+#include <chrono>
 #include <functional>
 #include <vector>
 
@@ -49,6 +50,9 @@ public:
     void callAgain(int socket);
     // Runs once in every turn in which clients are called again, before them.
     void setTurnHook(std::function<void()> hook) { m_turnHook = std::move(hook); }
+    // When the turn under way began, or the clock's time outside a turn: a
+    // turn's clients take their times from one reading of the clock.
+    std::chrono::steady_clock::time_point now() const;
 
 private:
     struct Entry
@@ -69,5 +73,6 @@ private:
     std::vector<int> m_resuming; // m_again of the turn under way, kept for its storage
     std::function<void()> m_turnHook;
     bool m_dispatching = false;
+    std::chrono::steady_clock::time_point m_turnStart;
     bool m_turnPosted = false;
 };
