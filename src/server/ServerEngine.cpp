@@ -12,6 +12,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -37,6 +38,7 @@ constexpr int DefaultPort = 80;
 constexpr int MaxDelay = 2000;
 constexpr auto AcceptPause = std::chrono::milliseconds(100);
 constexpr int AcceptBatch = 64;
+constexpr int UnsentLimit = 16 * 1024;
 
 int validPort(int port)
 {
@@ -204,6 +206,11 @@ void ServerEngine::openListener(const QString &address)
         m_log->log(TcpSocket + QString::number(listener));
         const int on = 1;
         setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        // The clients' sockets inherit it: each holds at most this much not
+        // yet sent, so the rest of a large answer leaves from this thread as
+        // room comes rather than from whichever process acknowledges it,
+        // and the kernel keeps no megabytes of it waiting.
+        setsockopt(listener, IPPROTO_TCP, TCP_NOTSENT_LOWAT, &UnsentLimit, sizeof UnsentLimit);
         // Every interface: IPv4 clients reach the same socket as IPv6 ones.
         const int v6only = address.isEmpty() ? 0 : 1;
         if (family == AF_INET6)
