@@ -3,7 +3,7 @@
 // a connection of its own ("Connection: close") and with wrk's default kept
 // connections, and prints requests per second, throughput and every ratio,
 // then the program's peak memory under 200 concurrent kept connections, and
-// last "ratio R", the smallest ratio. Each figure is the median of five runs.
+// last "ratio R", the smallest ratio. Each figure is the median of seven runs.
 //
 //   server                         run the whole benchmark
 //   server --serve DIR PORT WORK   the program's frame, offscreen, in the working
@@ -184,10 +184,10 @@ Figures runWrk(const QString &url, int connections, int seconds, bool keepAlive,
     return figures;
 }
 
-constexpr int Rounds = 5;
+constexpr int Rounds = 7;
 using RoundFigures = std::array<Figures, Rounds>;
 
-// Each server is run five times, in turns whose order alternates, so that
+// Each server is run seven times, in turns whose order alternates, so that
 // neither always meets the machine as the other left it; the median run of
 // each counts. The runs come back slowest first.
 template<typename Run>
