@@ -33,12 +33,15 @@ HttpConnection::~HttpConnection()
 
 void HttpConnection::begin()
 {
-    if (!m_poller.add(m_socket, this)) {
-        fail(errno);
-        return;
-    }
-    // A client's request has mostly arrived by the time it is accepted: it is read now.
+    // A client's request has mostly arrived by the time it is accepted: it is
+    // read now, and the socket is watched only if more must be waited for.
+    m_poller.addWhenWaiting(m_socket, this);
     socketReady(true, false, false);
+}
+
+void HttpConnection::unwatchable(int error)
+{
+    fail(error);
 }
 
 void HttpConnection::closeSocket()

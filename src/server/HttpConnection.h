@@ -55,6 +55,7 @@ private:
     // SocketPoller::Client
     void socketReady(bool readable, bool writable, bool ended) override;
     void resume() override;
+    void unwatchable(int error) override;
 
     void readInput();
     void takeRequest();

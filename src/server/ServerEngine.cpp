@@ -93,6 +93,7 @@ private:
         if (!paused)
             m_engine.acceptClients(*this);
     }
+    void unwatchable(int error) override { m_engine.socketError(error); }
 
     ServerEngine &m_engine;
     int m_socket;

@@ -32,14 +32,36 @@ SocketPoller::~SocketPoller()
 
 bool SocketPoller::add(int socket, Client *client)
 {
+    if (watch(socket, enter(socket, client)))
+        return true;
+    const int error = errno;
+    remove(socket);
+    errno = error;
+    return false;
+}
+
+void SocketPoller::addWhenWaiting(int socket, Client *client)
+{
+    enter(socket, client);
+}
+
+SocketPoller::Entry &SocketPoller::enter(int socket, Client *client)
+{
+    if (size_t(socket) >= m_entries.size())
+        m_entries.resize(size_t(socket) + 1);
+    Entry &entry = m_entries[size_t(socket)];
+    entry = Entry { client, false, false };
+    return entry;
+}
+
+bool SocketPoller::watch(int socket, Entry &entry)
+{
     epoll_event event {};
     event.events = EPOLLIN | EPOLLOUT | EPOLLRDHUP | EPOLLET;
     event.data.fd = socket;
     if (::epoll_ctl(m_epoll, EPOLL_CTL_ADD, socket, &event) != 0)
         return false;
-    if (size_t(socket) >= m_entries.size())
-        m_entries.resize(size_t(socket) + 1);
-    m_entries[size_t(socket)] = Entry { client, false };
+    entry.watched = true;
     return true;
 }
 
@@ -119,6 +141,10 @@ void SocketPoller::resumeAsked()
         if (!entry || !std::exchange(entry->calledAgain, false))
             continue;
         entry->client->resume();
+        // The call may have removed the socket, or grown the entries.
+        entry = entryOf(socket);
+        if (entry && !entry->calledAgain && !entry->watched && !watch(socket, *entry))
+            entry->client->unwatchable(errno);
     }
     m_resuming.clear();
 }

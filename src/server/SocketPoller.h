@@ -15,6 +15,10 @@ class QSocketNotifier;
 // before it has used what is ready (its share of the turn is spent, or it
 // holds a request it has not answered yet) asks to be called again.
 //
+// A socket may also join the set only when its client first waits for it:
+// one whose whole life fits in its first turns (a request read, answered and
+// closed) then costs no epoll system call at all.
+//
 // A turn: every socket that became ready is told so; then, when a client is
 // to be called again, the turn's hook runs, and then those clients are. What
 // a client reads while it is told is thus always read before the hook runs.
@@ -31,6 +35,9 @@ public:
         virtual void socketReady(bool readable, bool writable, bool ended) = 0;
         // Called again, as asked.
         virtual void resume() = 0;
+        // The socket could not join the epoll set (errno's value): nothing
+        // more will be told of it.
+        virtual void unwatchable(int error) = 0;
 
     protected:
         ~Client() = default;
@@ -42,6 +49,10 @@ public:
     // Starts watching socket for client, until remove(); what has already
     // arrived is told in the next turn. False (errno set) when it cannot.
     bool add(int socket, Client *client);
+    // Knows socket for client, who asks at once to be called again; the
+    // socket joins the set once a call of its client ends without asking
+    // for another (what arrived meanwhile is told then).
+    void addWhenWaiting(int socket, Client *client);
     // Forgets socket, which its client then closes: closing it takes it out
     // of the epoll set without a call of its own.
     void remove(int socket);
@@ -59,12 +70,15 @@ private:
     {
         Client *client = nullptr;
         bool calledAgain = false; // waits in m_again
+        bool watched = false; // in the epoll set
     };
 
     void dispatch();
     void resumeAsked();
     void postTurn();
     Entry *entryOf(int socket);
+    Entry &enter(int socket, Client *client);
+    bool watch(int socket, Entry &entry);
 
     int m_epoll = -1;
     QSocketNotifier *m_notifier = nullptr;
