@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 
+#include <array>
 #include <charconv>
 #include <cstring>
 #include <ctime>
@@ -24,13 +25,22 @@ const QByteArray &currentDate()
     return text;
 }
 
+using Digits = std::array<char, 24>;
+
+QByteArrayView decimal(qint64 number, Digits &digits)
+{
+    const char *end = std::to_chars(digits.data(), digits.data() + digits.size(), number).ptr;
+    return QByteArrayView(digits.data(), end - digits.data());
+}
+
 } // namespace
 
 ResponseHead::ResponseHead(int status, bool http11)
     : m_text(256, Qt::Uninitialized)
 {
+    Digits digits;
     put(http11 ? "HTTP/1.1 " : "HTTP/1.0 ");
-    put(status);
+    put(decimal(status, digits));
     put(" ");
     put(reason(status));
     put("\r\n");
@@ -48,11 +58,8 @@ ResponseHead &ResponseHead::add(QByteArrayView name, QByteArrayView value)
 
 ResponseHead &ResponseHead::add(QByteArrayView name, qint64 value)
 {
-    put(name);
-    put(": ");
-    put(value);
-    put("\r\n");
-    return *this;
+    Digits digits;
+    return add(name, decimal(value, digits));
 }
 
 QByteArray ResponseHead::finish(bool keepAlive)
@@ -75,13 +82,6 @@ void ResponseHead::put(QByteArrayView bytes)
         m_text.resize(qMax(2 * m_text.size(), m_size + bytes.size()));
     std::memcpy(m_text.data() + m_size, bytes.data(), size_t(bytes.size()));
     m_size += bytes.size();
-}
-
-void ResponseHead::put(qint64 number)
-{
-    char digits[24];
-    const char *end = std::to_chars(digits, digits + sizeof digits, number).ptr;
-    put(QByteArrayView(digits, end - digits));
 }
 
 QByteArrayView ResponseHead::reason(int status)

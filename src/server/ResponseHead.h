@@ -20,7 +20,6 @@ public:
 
 private:
     void put(QByteArrayView bytes);
-    void put(qint64 number);
 
     QByteArray m_text;
     qsizetype m_size = 0; // of m_text, which holds room beyond it
