@@ -82,7 +82,7 @@ private:
 
     int m_epoll = -1;
     QSocketNotifier *m_notifier = nullptr;
-    std::vector<Entry> m_entries; // by descriptor: a client is null where none is watched
+    std::vector<Entry> m_entries; // by descriptor: a client is null where no socket is known
     std::vector<int> m_again;
     std::vector<int> m_resuming; // m_again of the turn under way, kept for its storage
     std::function<void()> m_turnHook;
